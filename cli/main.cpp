@@ -1,0 +1,211 @@
+// zendra-cli: the picture core from the command line.
+//   zendra-cli info FILE...
+//   zendra-cli convert [--to NAME] [--force] INPUT OUTPUT
+#include "cli/options.h"
+#include "core/loader.h"
+#include "core/state.h"
+#include "tools/writers.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+const char* const kProgram = "zendra-cli";
+const char* g_subject = nullptr; // the file the current messages are about
+
+// Message boxes become one line on stderr, prefixed with the program and the file.
+int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
+    std::string line;
+    for (const char* p = text ? text : ""; *p; p++) {
+        bool space = *p == '\n' || *p == '\r' || *p == ' ';
+        if (space) {
+            if (!line.empty() && line.back() != ' ') line += ' ';
+        } else {
+            line += *p;
+        }
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    if (g_subject)
+        std::fprintf(stderr, "%s: %s: %s\n", kProgram, g_subject, line.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str());
+    return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
+}
+
+void Usage(FILE* out) {
+    std::fprintf(out,
+                 "Usage: %s info FILE...\n"
+                 "       %s convert [--to NAME] [--force] INPUT OUTPUT\n"
+                 "\n"
+                 "info     prints the description of each picture file.\n"
+                 "convert  reads INPUT and writes it to OUTPUT in the format NAME, or in the\n"
+                 "         format of OUTPUT's extension (.bmp .iff .lbm .jpg .jpeg .jpe .pcx\n"
+                 "         .png .tga .tif .tiff).\n"
+                 "\n"
+                 "Options:\n"
+                 "  --to NAME   output format:",
+                 kProgram, kProgram);
+    int count = 0;
+    const OutputFormat* formats = OutputFormats(&count);
+    for (int i = 0; i < count; i++) {
+        if (i % 6 == 0) std::fprintf(out, "\n              ");
+        std::fprintf(out, " %s", formats[i].name);
+    }
+    std::fprintf(out,
+                 "\n"
+                 "  --force     overwrite OUTPUT if it exists\n"
+                 "  --help      show this help and exit\n"
+                 "  --version   show the version and exit\n"
+                 "\n"
+                 "Exit status: 0 on success, 1 when a file failed, 2 on a usage error.\n");
+}
+
+int UsageError(const char* message, const char* detail = nullptr) {
+    if (detail)
+        std::fprintf(stderr, "%s: %s '%s'\n", kProgram, message, detail);
+    else
+        std::fprintf(stderr, "%s: %s\n", kProgram, message);
+    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgram);
+    return 2;
+}
+
+bool Exists(const char* path) {
+    struct stat st;
+    return ::stat(path, &st) == 0;
+}
+
+// Loads one file into the current-image state; messages name the file.
+bool Load(const char* path) {
+    ReleaseCurrentPicture();
+    g_viewKind = KIND_NONE;
+    g_subject = path;
+    bool ok = LoadPictureFile(path, nullptr);
+    if (!ok && g_viewKind != KIND_NONE && g_viewKind != KIND_RASTER)
+        ok = g_picture != nullptr;
+    return ok;
+}
+
+void ReportNotRead(const char* path) {
+    // Readers report their own failures; a file no reader took gets a line here.
+    std::fprintf(stderr, "%s: %s: not a picture this program can read\n", kProgram, path);
+}
+
+int Info(int argc, char** argv) {
+    if (argc == 0) return UsageError("info needs at least one FILE");
+    int status = 0;
+    for (int i = 0; i < argc; i++) {
+        const char* path = argv[i];
+        bool ok = Load(path);
+        if (argc > 1) std::printf("%s%s:\n", i ? "\n" : "", path);
+        if (g_infoText[0]) {
+            size_t len = std::strlen(g_infoText);
+            std::fputs(g_infoText, stdout);
+            if (g_infoText[len - 1] != '\n') std::fputc('\n', stdout);
+        }
+        if (!ok) {
+            if (!g_infoText[0] && Exists(path)) ReportNotRead(path);
+            status = 1;
+        }
+    }
+    ReleaseCurrentPicture();
+    return status;
+}
+
+int Convert(int argc, char** argv) {
+    const char* toName = nullptr;
+    bool force = false;
+    const char* files[2] = {nullptr, nullptr};
+    int fileCount = 0;
+    for (int i = 0; i < argc; i++) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--to") == 0) {
+            if (++i >= argc) return UsageError("option requires an argument:", "--to");
+            toName = argv[i];
+        } else if (std::strncmp(a, "--to=", 5) == 0) {
+            toName = a + 5;
+        } else if (std::strcmp(a, "--force") == 0 || std::strcmp(a, "-f") == 0) {
+            force = true;
+        } else if (std::strcmp(a, "--") == 0) {
+            for (i++; i < argc; i++) {
+                if (fileCount == 2) return UsageError("too many files");
+                files[fileCount++] = argv[i];
+            }
+        } else if (a[0] == '-' && a[1] != 0) {
+            return UsageError("unknown option", a);
+        } else {
+            if (fileCount == 2) return UsageError("too many files");
+            files[fileCount++] = a;
+        }
+    }
+    if (fileCount != 2) return UsageError("convert needs an INPUT and an OUTPUT file");
+    const char* input = files[0];
+    const char* output = files[1];
+    const OutputFormat* format = nullptr;
+    if (toName) {
+        format = FindOutputFormat(toName);
+        if (!format) return UsageError("unknown output format", toName);
+    } else {
+        format = FormatFromExtension(output);
+        if (!format) return UsageError("cannot tell the output format from the name; use --to:", output);
+    }
+    if (!WriterAvailable(format->format)) {
+        std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
+                     format->name);
+        return 2;
+    }
+    if (!force && Exists(output)) {
+        std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
+        return 1;
+    }
+    if (!Load(input)) {
+        if (!g_infoText[0] && Exists(input)) ReportNotRead(input);
+        return 1;
+    }
+    if (g_viewKind != KIND_RASTER) {
+        std::fprintf(stderr, "%s: %s: not a raster picture; it cannot be converted\n", kProgram,
+                     input);
+        ReleaseCurrentPicture();
+        return 1;
+    }
+    // Only the writer's own result decides success; a partly written file is removed.
+    WriteResult result = WritePicture(g_picture, output, format->format, format->option1,
+                                      format->option2);
+    ReleaseCurrentPicture();
+    if (result == WRITE_OK) return 0;
+    if (result == WRITE_CREATE_FAILED) {
+        std::fprintf(stderr, "%s: %s: cannot create the file\n", kProgram, output);
+    } else {
+        std::remove(output);
+        std::fprintf(stderr, "%s: %s: error converting the file to %s\n", kProgram, output,
+                     format->name);
+    }
+    return 1;
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    SetMessageSink(PrintMessage);
+    InitImageState();
+    g_displayDepth = 32; // true colour: pictures are never reduced for showing
+    if (argc < 2) return UsageError("missing command");
+    const char* command = argv[1];
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+        Usage(stdout);
+        return 0;
+    }
+    if (std::strcmp(command, "--version") == 0) {
+        std::printf("%s %s\n", kProgram, ZENDRA_VERSION);
+        return 0;
+    }
+    for (int i = 2; i < argc; i++) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            Usage(stdout);
+            return 0;
+        }
+    }
+    if (std::strcmp(command, "info") == 0) return Info(argc - 2, argv + 2);
+    if (std::strcmp(command, "convert") == 0) return Convert(argc - 2, argv + 2);
+    return UsageError("unknown command", command);
+}

@@ -1,0 +1,48 @@
+// The Image record: one movable block holding a BITMAPINFOHEADER, the colour
+// table (bit counts up to 8) and the pixel rows, bottom row first, each padded
+// to 4 bytes. 16-bit records are 5-5-5, 32-bit records blue, green, red, reserved.
+#pragma once
+
+#include "platform/win32.h"
+
+// The largest block a picture may take. Sizes read from files are checked
+// against it before anything is allocated; real photographs stay far below.
+const uint64_t kMaxImageBytes = 1024ull * 1024 * 1024;
+
+// Row stride in bytes for a width and bit count (64-bit, never overflows for
+// widths that fit a LONG).
+uint64_t ImageStride(int64_t width, int bitCount);
+
+// Colour-table entries a record carries: biClrUsed, or 2^bits up to 8 bits.
+int ImageColorCount(const BITMAPINFOHEADER* header);
+
+// Bytes a record of this geometry needs, or 0 when it is not representable or
+// would exceed kMaxImageBytes.
+uint64_t ImageBlockBytes(int64_t width, int64_t height, int bitCount, int colors);
+
+// Start of the pixel rows of a locked record.
+BYTE* ImagePixels(BITMAPINFOHEADER* header);
+
+// Allocates a zero-filled record with its header set (compression 0,
+// biClrUsed = colors) and returns it unlocked, or null when the geometry is
+// invalid, too large, or the allocation fails. Shows no message.
+HGLOBAL AllocImageRecord(int64_t width, int64_t height, int bitCount, int colors);
+
+// True when the block is a record every tool, writer and drawing path can rely
+// on: size 40, positive geometry, one plane, a supported bit count, no
+// compression, a colour count that fits, and enough bytes for all of it.
+bool IsValidImageRecord(HGLOBAL image);
+
+// Repacks 4-bit records with at most 2 colours and 8-bit records with at most
+// 16 to the smallest bit count, in place.
+void PackImageDepth(HGLOBAL* image);
+
+// A logical palette of the record's colour table, or null above 8 bits.
+HPALETTE CreateImagePalette(const BITMAPINFOHEADER* header);
+
+// A 1-bit record whose first two colours are black and white (either order).
+bool IsMonochromeImage(const BITMAPINFOHEADER* header);
+
+// Brings a rotated, mirrored or inverted picture back to its loaded state;
+// built on the rotate, flip and invert tools.
+void RestoreOrientation(HGLOBAL* image, int* orientation);

@@ -1,0 +1,17 @@
+// The readers this build has, by the format the loader detects.
+#include "core/loader.h"
+#include "formats/native/bmp.h"
+
+ReaderTable g_readers = {
+    ReadWindowsBitmap, // windowsBitmap
+    ReadOs2Bitmap,     // os2Bitmap
+    ReadOs2v2Bitmap,   // os2v2Bitmap
+    nullptr,           // gif
+    nullptr,           // pcx
+    nullptr,           // targa
+    nullptr,           // iff
+    nullptr,           // jpeg
+    nullptr,           // png
+    nullptr,           // tiff
+    nullptr,           // sunIcon
+};

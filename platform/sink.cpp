@@ -1,0 +1,35 @@
+// The routing that both platforms share: message boxes through a sink,
+// global allocations through a countdown that tests can arm.
+#define ZENDRA_PLATFORM_IMPL
+#include "win32.h"
+
+#ifndef _WIN32
+HGLOBAL PosixGlobalAlloc(UINT flags, SIZE_T bytes);
+#endif
+
+namespace {
+MessageSink g_sink = nullptr;
+int g_failCountdown = 0;
+} // namespace
+
+MessageSink SetMessageSink(MessageSink sink) {
+    MessageSink previous = g_sink;
+    g_sink = sink;
+    return previous;
+}
+
+int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    if (g_sink) return g_sink(owner, text, caption, type);
+    return MessageBoxA(owner, text, caption, type);
+}
+
+void FailGlobalAllocAt(int n) { g_failCountdown = n > 0 ? n : 0; }
+
+HGLOBAL PlatformGlobalAlloc(UINT flags, SIZE_T bytes) {
+    if (g_failCountdown > 0 && --g_failCountdown == 0) return nullptr;
+#ifdef _WIN32
+    return GlobalAlloc(flags, bytes);
+#else
+    return PosixGlobalAlloc(flags, bytes);
+#endif
+}

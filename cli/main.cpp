@@ -53,13 +53,12 @@ void Usage(FILE* out) {
         if (i % 6 == 0) std::fprintf(out, "\n              ");
         std::fprintf(out, " %s", formats[i].name);
     }
-    std::fprintf(out,
-                 "\n"
-                 "  --force     overwrite OUTPUT if it exists\n"
-                 "  --help      show this help and exit\n"
-                 "  --version   show the version and exit\n"
-                 "\n"
-                 "Exit status: 0 on success, 1 when a file failed, 2 on a usage error.\n");
+    std::fprintf(out, "\n"
+                      "  --force     overwrite OUTPUT if it exists\n"
+                      "  --help      show this help and exit\n"
+                      "  --version   show the version and exit\n"
+                      "\n"
+                      "Exit status: 0 on success, 1 when a file failed, 2 on a usage error.\n");
 }
 
 int UsageError(const char* message, const char* detail = nullptr) {
@@ -82,8 +81,7 @@ bool Load(const char* path) {
     g_viewKind = KIND_NONE;
     g_subject = path;
     bool ok = LoadPictureFile(path, nullptr);
-    if (!ok && g_viewKind != KIND_NONE && g_viewKind != KIND_RASTER)
-        ok = g_picture != nullptr;
+    if (!ok && g_viewKind != KIND_NONE && g_viewKind != KIND_RASTER) ok = g_picture != nullptr;
     return ok;
 }
 
@@ -148,7 +146,8 @@ int Convert(int argc, char** argv) {
         if (!format) return UsageError("unknown output format", toName);
     } else {
         format = FormatFromExtension(output);
-        if (!format) return UsageError("cannot tell the output format from the name; use --to:", output);
+        if (!format)
+            return UsageError("cannot tell the output format from the name; use --to:", output);
     }
     if (!WriterAvailable(format->format)) {
         std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
@@ -170,8 +169,8 @@ int Convert(int argc, char** argv) {
         return 1;
     }
     // Only the writer's own result decides success; a partly written file is removed.
-    WriteResult result = WritePicture(g_picture, output, format->format, format->option1,
-                                      format->option2);
+    WriteResult result =
+        WritePicture(g_picture, output, format->format, format->option1, format->option2);
     ReleaseCurrentPicture();
     if (result == WRITE_OK) return 0;
     if (result == WRITE_CREATE_FAILED) {

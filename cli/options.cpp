@@ -47,9 +47,9 @@ struct Extension {
     const char* format;
 };
 const Extension kExtensions[] = {
-    {"bmp", "bmp"}, {"iff", "iff"}, {"lbm", "iff"}, {"jpg", "jpg"}, {"jpeg", "jpg"},
-    {"jpe", "jpg"}, {"pcx", "pcx"}, {"png", "png"}, {"tga", "tga"}, {"tif", "tif-none"},
-    {"tiff", "tif-none"},
+    {"bmp", "bmp"},  {"iff", "iff"},      {"lbm", "iff"},       {"jpg", "jpg"},
+    {"jpeg", "jpg"}, {"jpe", "jpg"},      {"pcx", "pcx"},       {"png", "png"},
+    {"tga", "tga"},  {"tif", "tif-none"}, {"tiff", "tif-none"},
 };
 
 bool SameText(const char* a, const char* b) {

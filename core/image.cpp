@@ -19,7 +19,8 @@ uint64_t ImageBlockBytes(int64_t width, int64_t height, int bitCount, int colors
     uint64_t stride = ImageStride(width, bitCount);
     if (stride == 0 || stride > kMaxImageBytes) return 0;
     if (static_cast<uint64_t>(height) > kMaxImageBytes / stride) return 0;
-    uint64_t total = 40 + 4 * static_cast<uint64_t>(colors) + stride * static_cast<uint64_t>(height);
+    uint64_t total =
+        40 + 4 * static_cast<uint64_t>(colors) + stride * static_cast<uint64_t>(height);
     return total > kMaxImageBytes ? 0 : total;
 }
 
@@ -89,7 +90,8 @@ void PackImageDepth(HGLOBAL* image) {
     const uint64_t sourceStride = ImageStride(header->biWidth, source);
     const uint64_t targetStride = ImageStride(header->biWidth, target);
     const uint64_t rows = static_cast<uint64_t>(header->biHeight);
-    HGLOBAL rowBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(targetStride));
+    HGLOBAL rowBlock =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(targetStride));
     if (!rowBlock) {
         GlobalUnlock(*image);
         return;
@@ -139,7 +141,8 @@ HPALETTE CreateImagePalette(const BITMAPINFOHEADER* header) {
     LOGPALETTE* palette = reinterpret_cast<LOGPALETTE*>(storage);
     palette->palVersion = 0x300;
     palette->palNumEntries = static_cast<WORD>(n);
-    const RGBQUAD* colors = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + 40);
+    const RGBQUAD* colors =
+        reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + 40);
     for (int i = 0; i < n; i++) {
         palette->palPalEntry[i].peRed = colors[i].rgbRed;
         palette->palPalEntry[i].peGreen = colors[i].rgbGreen;

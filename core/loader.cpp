@@ -66,9 +66,12 @@ DetectedFormat DetectFormat(HFILE file, const char* name) {
         case 108: // the later Windows information headers
         case 124:
             return DET_WINDOWS_BMP;
-        case 12: return DET_OS2_BMP;
-        case 64: return DET_OS2V2_BMP;
-        default: return DET_BITMAP_OTHER;
+        case 12:
+            return DET_OS2_BMP;
+        case 64:
+            return DET_OS2V2_BMP;
+        default:
+            return DET_BITMAP_OTHER;
         }
     }
     if (w0 == 0x4947) return DET_GIF;
@@ -184,23 +187,35 @@ bool LoadPictureFile(const char* name, HWND owner) {
     bool open = true;
     g_viewKind = KIND_RASTER;
     switch (format) {
-    case DET_WINDOWS_BMP: image = CallHandleReader(g_readers.windowsBitmap, file, owner); break;
-    case DET_OS2_BMP: image = CallHandleReader(g_readers.os2Bitmap, file, owner); break;
-    case DET_OS2V2_BMP: image = CallHandleReader(g_readers.os2v2Bitmap, file, owner); break;
+    case DET_WINDOWS_BMP:
+        image = CallHandleReader(g_readers.windowsBitmap, file, owner);
+        break;
+    case DET_OS2_BMP:
+        image = CallHandleReader(g_readers.os2Bitmap, file, owner);
+        break;
+    case DET_OS2V2_BMP:
+        image = CallHandleReader(g_readers.os2v2Bitmap, file, owner);
+        break;
     case DET_GIF:
     case DET_MACBINARY_GIF:
         g_frameDelay = 25;
         image = CallHandleReader(g_readers.gif, file, owner);
         break;
-    case DET_PCX: image = CallBufferedReader(g_readers.pcx, file, owner); break;
-    case DET_TARGA: image = CallBufferedReader(g_readers.targa, file, owner); break;
-    case DET_IFF: image = CallHandleReader(g_readers.iff, file, owner); break;
+    case DET_PCX:
+        image = CallBufferedReader(g_readers.pcx, file, owner);
+        break;
+    case DET_TARGA:
+        image = CallBufferedReader(g_readers.targa, file, owner);
+        break;
+    case DET_IFF:
+        image = CallHandleReader(g_readers.iff, file, owner);
+        break;
     case DET_JPEG:
     case DET_PNG:
     case DET_TIFF:
     case DET_SUN_ICON: {
-        NameReader reader = format == DET_JPEG  ? g_readers.jpeg
-                            : format == DET_PNG ? g_readers.png
+        NameReader reader = format == DET_JPEG   ? g_readers.jpeg
+                            : format == DET_PNG  ? g_readers.png
                             : format == DET_TIFF ? g_readers.tiff
                                                  : g_readers.sunIcon;
         _lclose(file);

@@ -5,8 +5,8 @@
 #include "platform/win32.h"
 
 enum DetectedFormat {
-    DET_NONE,          // not recognised: no picture, no message
-    DET_BITMAP_OTHER,  // "BM" with a header size no reader takes
+    DET_NONE,         // not recognised: no picture, no message
+    DET_BITMAP_OTHER, // "BM" with a header size no reader takes
     DET_WINDOWS_BMP,
     DET_OS2_BMP,
     DET_OS2V2_BMP,

@@ -21,23 +21,23 @@ struct PictureFrame {
     int32_t left, top, right, bottom;
 };
 
-extern HGLOBAL g_picture;       // the picture shown (Image record, or metafile handle)
-extern HGLOBAL g_original;      // the picture before the first colour reduction
-extern int g_viewKind;          // a ViewKind value
-extern int g_bitCount;          // biBitCount after packing, as loaded
-extern int g_colorsUsed;        // biClrUsed after packing, 1 for pure black and white
-extern bool g_userModified;     // a colour reduction chosen from the Tools menu
-extern bool g_monochromeTool;   // the Monochrome tool was the last colour tool
-extern int g_brightness;        // Brighten (+1) and Darken (-1) steps on a palette picture
+extern HGLOBAL g_picture;           // the picture shown (Image record, or metafile handle)
+extern HGLOBAL g_original;          // the picture before the first colour reduction
+extern int g_viewKind;              // a ViewKind value
+extern int g_bitCount;              // biBitCount after packing, as loaded
+extern int g_colorsUsed;            // biClrUsed after packing, 1 for pure black and white
+extern bool g_userModified;         // a colour reduction chosen from the Tools menu
+extern bool g_monochromeTool;       // the Monochrome tool was the last colour tool
+extern int g_brightness;            // Brighten (+1) and Darken (-1) steps on a palette picture
 extern BYTE g_savedColors[256 * 4]; // colour table before the first brightness step
-extern int g_orientation;       // bits 0-2 rotation/mirror, bit 3 inverted
+extern int g_orientation;           // bits 0-2 rotation/mirror, bit 3 inverted
 extern char g_fileName[FILE_NAME_SIZE];
 extern uint64_t g_fileSize;
-extern HFILE g_openFile;        // kept open only for KIND_ICON_CYCLE
+extern HFILE g_openFile; // kept open only for KIND_ICON_CYCLE
 extern char g_infoText[INFO_TEXT_SIZE];
 extern int g_displayDepth;
 extern HPALETTE g_palette;
-extern int g_frameDelay;        // animation step in units of 9 ms
+extern int g_frameDelay; // animation step in units of 9 ms
 extern UINT_PTR g_animationTimer;
 extern int g_iconIndex, g_iconCount;
 extern HGLOBAL g_frameTable;

@@ -23,7 +23,9 @@ int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT t
     return MessageBoxA(owner, text, caption, type);
 }
 
-void FailGlobalAllocAt(int n) { g_failCountdown = n > 0 ? n : 0; }
+void FailGlobalAllocAt(int n) {
+    g_failCountdown = n > 0 ? n : 0;
+}
 
 HGLOBAL PlatformGlobalAlloc(UINT flags, SIZE_T bytes) {
     if (g_failCountdown > 0 && --g_failCountdown == 0) return nullptr;

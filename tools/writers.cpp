@@ -6,18 +6,28 @@ const char* FormatExtension(int format) {
     switch (format) {
     case FMT_BMP:
     case FMT_BMP_RLE:
-    case FMT_BMP_BITFIELDS: return "bmp";
-    case FMT_JPEG: return "jpg";
-    case FMT_IFF: return "iff";
-    case FMT_PCX: return "pcx";
-    case FMT_PNG: return "png";
-    case FMT_TGA: return "tga";
-    case FMT_TIFF: return "tif";
-    default: return nullptr;
+    case FMT_BMP_BITFIELDS:
+        return "bmp";
+    case FMT_JPEG:
+        return "jpg";
+    case FMT_IFF:
+        return "iff";
+    case FMT_PCX:
+        return "pcx";
+    case FMT_PNG:
+        return "png";
+    case FMT_TGA:
+        return "tga";
+    case FMT_TIFF:
+        return "tif";
+    default:
+        return nullptr;
     }
 }
 
-bool WriterAvailable(int format) { return format == FMT_BMP; }
+bool WriterAvailable(int format) {
+    return format == FMT_BMP;
+}
 
 WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option1, int option2) {
     if (!WriterAvailable(format)) return WRITE_UNAVAILABLE;
@@ -31,6 +41,7 @@ WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option
         if (!CloseHandle(file)) ok = 0;
         return ok ? WRITE_OK : WRITE_FAILED;
     }
-    default: return WRITE_UNAVAILABLE;
+    default:
+        return WRITE_UNAVAILABLE;
     }
 }

@@ -17,7 +17,7 @@ enum SaveFormat {
 };
 
 enum WriteResult {
-    WRITE_FAILED = 0,         // the writer refused the picture or could not write it
+    WRITE_FAILED = 0, // the writer refused the picture or could not write it
     WRITE_OK = 1,
     WRITE_UNAVAILABLE = -1,   // no writer for this format in this build
     WRITE_CREATE_FAILED = -2, // the target could not be created

@@ -12,8 +12,12 @@
 #include <unistd.h>
 
 namespace {
-HANDLE HandleFromFd(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd) + 1); }
-int FdFromHandle(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1); }
+HANDLE HandleFromFd(int fd) {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd) + 1);
+}
+int FdFromHandle(HANDLE h) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1);
+}
 
 // Reads until the count is met or the file ends; short reads from pipes and
 // signals are not end of data.
@@ -81,7 +85,9 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT bytes) {
     return n < 0 ? static_cast<UINT>(HFILE_ERROR) : static_cast<UINT>(n);
 }
 
-long _hwrite(HFILE file, LPCSTR buffer, long bytes) { return WriteFully(file, buffer, bytes); }
+long _hwrite(HFILE file, LPCSTR buffer, long bytes) {
+    return WriteFully(file, buffer, bytes);
+}
 
 LONG _llseek(HFILE file, LONG offset, int origin) {
     int whence = origin == FILE_CURRENT ? SEEK_CUR : origin == FILE_END ? SEEK_END : SEEK_SET;
@@ -90,7 +96,9 @@ LONG _llseek(HFILE file, LONG offset, int origin) {
     return static_cast<LONG>(pos);
 }
 
-HFILE _lclose(HFILE file) { return ::close(file) == 0 ? 0 : HFILE_ERROR; }
+HFILE _lclose(HFILE file) {
+    return ::close(file) == 0 ? 0 : HFILE_ERROR;
+}
 
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
     int flags = O_CLOEXEC;
@@ -131,7 +139,9 @@ DWORD GetFileSize(HANDLE file, DWORD* high) {
     return static_cast<DWORD>(size);
 }
 
-BOOL DeleteFileA(LPCSTR path) { return ::unlink(path) == 0; }
+BOOL DeleteFileA(LPCSTR path) {
+    return ::unlink(path) == 0;
+}
 
 BOOL SetFileAttributesA(LPCSTR path, DWORD attributes) {
     struct stat st;

@@ -48,8 +48,18 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) {
     return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
 }
 
-HCURSOR LoadCursorA(HINSTANCE, LPCSTR) { return nullptr; }
-HCURSOR SetCursor(HCURSOR) { return nullptr; }
-BOOL KillTimer(HWND, UINT_PTR) { return TRUE; }
-BOOL DeleteMetaFile(HMETAFILE) { return FALSE; }
-BOOL DeleteEnhMetaFile(HENHMETAFILE) { return FALSE; }
+HCURSOR LoadCursorA(HINSTANCE, LPCSTR) {
+    return nullptr;
+}
+HCURSOR SetCursor(HCURSOR) {
+    return nullptr;
+}
+BOOL KillTimer(HWND, UINT_PTR) {
+    return TRUE;
+}
+BOOL DeleteMetaFile(HMETAFILE) {
+    return FALSE;
+}
+BOOL DeleteEnhMetaFile(HENHMETAFILE) {
+    return FALSE;
+}

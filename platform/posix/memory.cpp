@@ -15,7 +15,9 @@ struct GlobalBlock {
 namespace {
 const uint32_t kBlockMagic = 0x5A474D42; // "ZGMB"
 
-bool IsBlock(HGLOBAL block) { return block && block->magic == kBlockMagic; }
+bool IsBlock(HGLOBAL block) {
+    return block && block->magic == kBlockMagic;
+}
 } // namespace
 
 HGLOBAL PosixGlobalAlloc(UINT flags, SIZE_T bytes) {
@@ -67,6 +69,10 @@ HGLOBAL GlobalReAlloc(HGLOBAL block, SIZE_T bytes, UINT flags) {
     return block;
 }
 
-SIZE_T GlobalSize(HGLOBAL block) { return IsBlock(block) ? block->size : 0; }
+SIZE_T GlobalSize(HGLOBAL block) {
+    return IsBlock(block) ? block->size : 0;
+}
 
-UINT GlobalFlags(HGLOBAL block) { return IsBlock(block) ? block->locks : 0x8000; }
+UINT GlobalFlags(HGLOBAL block) {
+    return IsBlock(block) ? block->locks : 0x8000;
+}

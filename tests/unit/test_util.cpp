@@ -67,7 +67,9 @@ RecordMessages::RecordMessages(int answer) : messages(g_recorded), previous(null
     previous = SetMessageSink(Record);
 }
 
-RecordMessages::~RecordMessages() { SetMessageSink(previous); }
+RecordMessages::~RecordMessages() {
+    SetMessageSink(previous);
+}
 
 void Put16(Bytes& b, uint32_t v) {
     b.push_back(uint8_t(v));
@@ -112,8 +114,8 @@ Bytes BuildBmp(const BmpSpec& s) {
         table.push_back(uint8_t(c >> 16));
         if (s.headerSize != 12) table.push_back(0);
     }
-    uint32_t offset = s.dataOffset >= 0 ? uint32_t(s.dataOffset)
-                                         : uint32_t(14 + header.size() + table.size());
+    uint32_t offset =
+        s.dataOffset >= 0 ? uint32_t(s.dataOffset) : uint32_t(14 + header.size() + table.size());
     Bytes out;
     out.push_back('B');
     out.push_back('M');
@@ -151,16 +153,28 @@ BITMAPINFOHEADER HeaderOf(HGLOBAL image) {
 
 uint32_t RawPixelAt(HGLOBAL image, int x, int y) {
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
-    const BYTE* row = ImagePixels(h) + ImageStride(h->biWidth, h->biBitCount) *
-                                           uint64_t(h->biHeight - 1 - y);
+    const BYTE* row =
+        ImagePixels(h) + ImageStride(h->biWidth, h->biBitCount) * uint64_t(h->biHeight - 1 - y);
     uint32_t v = 0;
     switch (h->biBitCount) {
-    case 1: v = (row[x / 8] >> (7 - x % 8)) & 1; break;
-    case 4: v = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4); break;
-    case 8: v = row[x]; break;
-    case 16: v = row[2 * x] | (row[2 * x + 1] << 8); break;
-    case 24: v = row[3 * x] | (row[3 * x + 1] << 8) | (uint32_t(row[3 * x + 2]) << 16); break;
-    case 32: v = row[4 * x] | (row[4 * x + 1] << 8) | (uint32_t(row[4 * x + 2]) << 16); break;
+    case 1:
+        v = (row[x / 8] >> (7 - x % 8)) & 1;
+        break;
+    case 4:
+        v = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
+        break;
+    case 8:
+        v = row[x];
+        break;
+    case 16:
+        v = row[2 * x] | (row[2 * x + 1] << 8);
+        break;
+    case 24:
+        v = row[3 * x] | (row[3 * x + 1] << 8) | (uint32_t(row[3 * x + 2]) << 16);
+        break;
+    case 32:
+        v = row[4 * x] | (row[4 * x + 1] << 8) | (uint32_t(row[4 * x + 2]) << 16);
+        break;
     }
     GlobalUnlock(image);
     return v;

@@ -1,0 +1,20 @@
+# Cross-compiling for Windows (i686) with the mingw-w64 compilers that use
+# POSIX threads (the -posix variants; the unsuffixed names are the win32-thread
+# ones, whose libstdc++ lacks std::thread and friends).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+
+set(ZENDRA_MINGW_TRIPLE i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${ZENDRA_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ZENDRA_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${ZENDRA_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${ZENDRA_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Every program links the GCC runtime, libstdc++ and winpthread statically, so
+# the .exe files need only the DLLs that Windows itself ships.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# The whole test run: installs what is missing, builds the four build trees
+# (incrementally), runs the native suites, the same suites under ASan and UBSan,
+# each fuzz target for a short fixed number of inputs, and the Windows unit
+# tests under Wine; the 32-bit Windows build is compiled and linked only.
+#
+#   bash scripts/test.sh
+#
+# Environment: FUZZ_RUNS (inputs per fuzz target, default 20000), JOBS (build
+# and test parallelism, default the number of cores).
+#
+# Ends with one line "N passed, N failed" counting the steps, and exits non-zero
+# when any step failed.
+set -uo pipefail
+exec < /dev/null
+
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$top"
+
+fuzz_runs=${FUZZ_RUNS:-20000}
+jobs=${JOBS:-$(nproc 2> /dev/null || echo 2)}
+passed=0
+failed=0
+failures=()
+
+# Sanitizer reports end the program with a failure status instead of going on.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-abort_on_error=1:halt_on_error=1:print_stacktrace=1}
+
+# step NAME COMMAND...: runs one step, shows its output, counts the result.
+step() {
+    local name=$1
+    shift
+    echo "=== $name"
+    local start=$SECONDS status=0
+    "$@" || status=$?
+    local took=$((SECONDS - start))
+    if [ "$status" -eq 0 ]; then
+        passed=$((passed + 1))
+        echo "=== ok: $name (${took}s)"
+    else
+        failed=$((failed + 1))
+        failures+=("$name")
+        echo "=== FAILED: $name (status $status, ${took}s)"
+    fi
+    return "$status"
+}
+
+# A step that could not run because the one it needs failed.
+not_run() {
+    failed=$((failed + 1))
+    failures+=("$1")
+    echo "=== FAILED: $1 (not run: $2 failed)"
+}
+
+# configure DIR COMPILER_C COMPILER_CXX CMAKE_ARGS...: runs cmake only when the
+# tree has never been configured or was configured with other arguments; later
+# changes to the CMake files are picked up by ninja itself.
+configure() {
+    local dir=$1 cc=$2 cxx=$3
+    shift 3
+    local args=(-S "$top" -B "$dir" -G Ninja "$@")
+    local stamp="$dir/.zendra-configure"
+    local want="${args[*]} CC=$cc CXX=$cxx"
+    if [ -f "$dir/build.ninja" ] && [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
+        return 0
+    fi
+    if [ -f "$dir/CMakeCache.txt" ] && [ -n "$cxx" ]; then
+        # A tree configured with another compiler starts again from scratch.
+        local cached
+        cached=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$dir/CMakeCache.txt")
+        if [ "$(readlink -f "$cached" 2> /dev/null)" != "$(readlink -f "$(command -v "$cxx")")" ]; then
+            rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
+        fi
+    fi
+    rm -f "$stamp"
+    if [ -n "$cxx" ]; then
+        CC=$cc CXX=$cxx cmake "${args[@]}" || return 1
+    else
+        cmake "${args[@]}" || return 1
+    fi
+    echo "$want" > "$stamp"
+}
+
+build() {
+    local dir=$1
+    shift
+    configure "$dir" "$@" && ninja -C "$dir" -j "$jobs"
+}
+
+run_ctest() {
+    ctest --test-dir "$1" --output-on-failure --no-tests=error --timeout 300 -j "$jobs"
+}
+
+# fuzz_target EXE: a short run over a copy of the target's seed corpus, with
+# crash files kept in the build tree.
+fuzz_target() {
+    local exe=$1 name
+    name=$(basename "$exe")
+    local work="$top/build/sanitize/fuzz-run/$name"
+    rm -rf "$work"
+    mkdir -p "$work/corpus" "$work/artifacts"
+    if [ -d "$top/tests/fuzz/corpus/$name" ]; then
+        cp -R "$top/tests/fuzz/corpus/$name/." "$work/corpus/"
+    else
+        echo "($name has no seed corpus in tests/fuzz/corpus/$name)"
+    fi
+    (cd "$work" && "$exe" -runs="$fuzz_runs" -timeout=25 -rss_limit_mb=2048 \
+        -artifact_prefix="$work/artifacts/" -print_final_stats=1 corpus)
+}
+
+step "setup" bash scripts/setup.sh
+
+# Native build and suites (g++).
+if step "build native" build build/native gcc g++ -DCMAKE_BUILD_TYPE=Release -DZENDRA_TESTS=ON; then
+    step "tests native" run_ctest build/native
+else
+    not_run "tests native" "build native"
+fi
+
+# Sanitizers and fuzz targets (clang).
+if step "build sanitize" build build/sanitize clang clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DZENDRA_TESTS=ON -DZENDRA_SANITIZE=ON -DZENDRA_FUZZ=ON; then
+    step "tests sanitize" run_ctest build/sanitize
+    fuzzers=()
+    if [ -d build/sanitize/tests ]; then
+        while IFS= read -r f; do fuzzers+=("$f"); done < <(find build/sanitize/tests -maxdepth 2 \
+            -type f -name 'fuzz_*' -perm -u+x | sort)
+    fi
+    if [ ${#fuzzers[@]} -eq 0 ]; then echo "=== (no fuzz targets built)"; fi
+    for f in ${fuzzers[@]+"${fuzzers[@]}"}; do
+        step "fuzz $(basename "$f") ($fuzz_runs runs)" fuzz_target "$top/$f"
+    done
+else
+    not_run "tests sanitize" "build sanitize"
+fi
+
+# Windows, x86_64: built, then the unit suites run under Wine.
+if step "build win64" build build/win64 "" "" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" -DZENDRA_TESTS=ON; then
+    step "tests win64 (Wine)" bash scripts/wine-run.sh build/win64/tests/unit_tests.exe
+else
+    not_run "tests win64 (Wine)" "build win64"
+fi
+
+# Windows, i686: compiled and linked only (this machine cannot run 32-bit programs).
+step "build win32" build build/win32 "" "" \
+    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-mingw32.cmake" -DZENDRA_TESTS=ON
+
+echo
+if [ ${#failures[@]} -gt 0 ]; then
+    echo "Failed steps:"
+    for f in "${failures[@]}"; do echo "  $f"; done
+fi
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

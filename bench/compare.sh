@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Times zendra-cli against other programs on the same files and prints ratios.
+#   bench/compare.sh            (builds build/bench first)
+# Not part of pass/fail: the figures go to the terminal.
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+build="$top/build/bench"
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENDRA_BENCH=ON -DZENDRA_TESTS=OFF >/dev/null
+ninja -C "$build" >/dev/null
+cli="$build/zendra-cli"
+work="${BENCH_DIR:-$build/work}"
+mkdir -p "$work"
+
+# Best of N wall-clock runs of a command, in seconds.
+best() {
+    local n=$1; shift
+    local best=
+    for _ in $(seq "$n"); do
+        local s e t
+        s=$(date +%s.%N)
+        "$@" >/dev/null 2>&1
+        e=$(date +%s.%N)
+        t=$(echo "$e - $s" | bc -l)
+        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
+    done
+    echo "$best"
+}
+
+src="$work/big24.bmp"
+if [ ! -f "$src" ]; then
+    echo "making an 8000 x 6000 24-bit bitmap..."
+    ppmpat -g2 -color 8000 6000 2>/dev/null | ppmtobmp -windows -bpp 24 > "$src" 2>/dev/null \
+        || convert -size 8000x6000 plasma:fractal -type TrueColor BMP3:"$src"
+fi
+sync
+cp_time=$(best 5 cp "$src" "$work/copy.bmp")
+z_time=$(best 5 "$cli" convert --force "$src" "$work/out.bmp")
+printf 'bmp -> bmp 8000x6000x24 (%s MB): cp %.3fs, zendra-cli %.3fs, ratio %.2f (goal: at most 2)\n' \
+    "$(( $(stat -c %s "$src") / 1000000 ))" "$cp_time" "$z_time" "$(echo "$z_time / $cp_time" | bc -l)"
+rm -f "$work/copy.bmp" "$work/out.bmp"
+
+"$build/bench/bench_decode" --benchmark_min_time=1

@@ -191,6 +191,8 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
                                   runLength ? "Memory Allocation Error" : "Memory allocation error");
     if (!image) return nullptr;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
+    // The file's colours-used field is kept (0 stays 0), capped at the entries kept.
+    header->biClrUsed = used ? DWORD(colors) : 0;
     header->biXPelsPerMeter = LONG(Le32(info + 24));
     header->biYPelsPerMeter = LONG(Le32(info + 28));
     header->biClrImportant = Le32(info + 36);
@@ -291,11 +293,15 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
         ReportError(owner, "Invalid Bitmap Header");
         return nullptr;
     }
-    const int colors = PaletteColors(bits, used);
+    int colors = PaletteColors(bits, used);
     if (colors < 0) {
         ReportError(owner, "Unsupported Bitmap Format");
         return nullptr;
     }
+    // Huffman pictures are drawn with a white and a black entry, whatever the
+    // file's table holds, so the record always has both.
+    const bool huffman = compression == 3 && bits == 1;
+    if (huffman) colors = 2;
     HGLOBAL image = AllocOrReport(width, height, bits, colors, owner, "Memory Allocation Error");
     if (!image) return nullptr;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
@@ -314,7 +320,7 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
     case 4: ExpandRunLength(RLE_24, pixels, stride, height, file, owner); break;
     case 3:
         // Modified Huffman codes one-bit rows only.
-        if (bits == 1) {
+        if (huffman) {
             BitSource source;
             HGLOBAL buffer = OpenByteSource(&source.bytes, file, owner);
             if (!buffer) break;

@@ -195,3 +195,25 @@ uint32_t PixelAt(HGLOBAL image, int x, int y) {
     GlobalUnlock(image);
     return rgb;
 }
+
+Bytes RecordPixelBytes(HGLOBAL image) {
+    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
+    const BYTE* pixels = ImagePixels(h);
+    uint64_t bytes = ImageStride(h->biWidth, h->biBitCount) * uint64_t(h->biHeight);
+    uint64_t available = GlobalSize(image) - uint64_t(pixels - reinterpret_cast<BYTE*>(h));
+    Bytes out(pixels, pixels + (bytes < available ? bytes : available));
+    GlobalUnlock(image);
+    return out;
+}
+
+std::vector<uint32_t> RecordColors(HGLOBAL image) {
+    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
+    std::vector<uint32_t> out;
+    if (h->biBitCount <= 8) {
+        const BYTE* c = reinterpret_cast<const BYTE*>(h) + 40;
+        for (int i = 0; i < ImageColorCount(h); i++, c += 4)
+            out.push_back((uint32_t(c[2]) << 16) | (c[1] << 8) | c[0]);
+    }
+    GlobalUnlock(image);
+    return out;
+}

@@ -62,3 +62,10 @@ uint32_t PixelAt(HGLOBAL image, int x, int y);
 // The raw value (index or packed pixel) at (x, y) from the top.
 uint32_t RawPixelAt(HGLOBAL image, int x, int y);
 BITMAPINFOHEADER HeaderOf(HGLOBAL image);
+
+// The pixel rows of a record as stored (bottom row first, stride bytes each:
+// stride x height bytes after the colour table).
+Bytes RecordPixelBytes(HGLOBAL image);
+// The colour table of a record (biClrUsed entries, or 2^bits up to 8 bits)
+// as 0x00RRGGBB values; empty above 8 bits.
+std::vector<uint32_t> RecordColors(HGLOBAL image);

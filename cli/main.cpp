@@ -2,6 +2,7 @@
 //   zendra-cli info FILE...
 //   zendra-cli convert [--to NAME] [--force] INPUT OUTPUT
 #include "cli/options.h"
+#include "cli/output.h"
 #include "core/loader.h"
 #include "core/state.h"
 #include "tools/writers.h"
@@ -168,17 +169,23 @@ int Convert(int argc, char** argv) {
         ReleaseCurrentPicture();
         return 1;
     }
-    // Only the writer's own result decides success; a partly written file is removed.
-    WriteResult result =
-        WritePicture(g_picture, output, format->format, format->option1, format->option2);
+    OutputResult result =
+        WriteOutputFile(g_picture, output, format->format, format->option1, format->option2, force);
     ReleaseCurrentPicture();
-    if (result == WRITE_OK) return 0;
-    if (result == WRITE_CREATE_FAILED) {
+    switch (result) {
+    case OUTPUT_OK:
+        return 0;
+    case OUTPUT_EXISTS:
+        std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
+        break;
+    case OUTPUT_CREATE_FAILED:
         std::fprintf(stderr, "%s: %s: cannot create the file\n", kProgram, output);
-    } else {
-        std::remove(output);
+        break;
+    case OUTPUT_WRITE_FAILED:
+    case OUTPUT_UNAVAILABLE:
         std::fprintf(stderr, "%s: %s: error converting the file to %s\n", kProgram, output,
                      format->name);
+        break;
     }
     return 1;
 }

@@ -6,6 +6,7 @@
 #include "formats/native/bmp.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
@@ -14,16 +15,24 @@ int Quiet(HWND, const char*, const char*, UINT) {
     return IDOK;
 }
 
+void RemoveScratch();
+
 std::string Scratch(const char* name) {
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
     return std::string(folder) + "zendra-fuzz-" + std::to_string(getpid()) + "-" + name;
+}
+void RemoveScratch() {
+    std::remove(Scratch("in.bmp").c_str());
+    std::remove(Scratch("out.bmp").c_str());
 }
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string input = Scratch("in.bmp");
     static const std::string output = Scratch("out.bmp");
+    static const int cleanup = std::atexit(RemoveScratch);
+    (void)cleanup;
     SetMessageSink(Quiet);
     FILE* f = std::fopen(input.c_str(), "wb");
     if (!f) return 0;

@@ -1,0 +1,81 @@
+#include "cli/output.h"
+
+#include "tools/writers.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+std::string FolderOf(const std::string& path) {
+    size_t cut = path.find_last_of("/\\");
+    if (cut == std::string::npos) return ".";
+    return cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+// A new, exclusively created file in the folder; empty on failure.
+std::string NewFileBeside(const std::string& path) {
+#ifdef _WIN32
+    char name[MAX_PATH];
+    if (GetTempFileNameA(FolderOf(path).c_str(), "zen", 0, name) == 0) return std::string();
+    return name;
+#else
+    std::string pattern = FolderOf(path) + "/.zendra-XXXXXX";
+    int fd = mkstemp(&pattern[0]);
+    if (fd < 0) return std::string();
+    // The finished file gets the permissions a newly created one would.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    return pattern;
+#endif
+}
+
+// Puts the finished file in place of the target.
+OutputResult Commit(const std::string& temp, const char* path, bool force) {
+#ifdef _WIN32
+    if (MoveFileExA(temp.c_str(), path, force ? MOVEFILE_REPLACE_EXISTING : 0)) return OUTPUT_OK;
+    bool exists = GetLastError() == ERROR_ALREADY_EXISTS || GetLastError() == ERROR_FILE_EXISTS;
+    DeleteFileA(temp.c_str());
+    return exists ? OUTPUT_EXISTS : OUTPUT_CREATE_FAILED;
+#else
+    if (force) {
+        if (rename(temp.c_str(), path) == 0) return OUTPUT_OK;
+    } else if (link(temp.c_str(), path) == 0) {
+        unlink(temp.c_str());
+        return OUTPUT_OK;
+    }
+    bool exists = errno == EEXIST;
+    unlink(temp.c_str());
+    return exists ? OUTPUT_EXISTS : OUTPUT_CREATE_FAILED;
+#endif
+}
+} // namespace
+
+OutputResult WriteOutputFile(HGLOBAL image, const char* path, int format, int option1, int option2,
+                             bool force) {
+    if (!WriterAvailable(format)) return OUTPUT_UNAVAILABLE;
+    struct stat st;
+    bool exists = stat(path, &st) == 0;
+    if (exists && !force) return OUTPUT_EXISTS;
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device or pipe named on purpose is written in place.
+        WriteResult result = WritePicture(image, path, format, option1, option2);
+        return result == WRITE_OK              ? OUTPUT_OK
+               : result == WRITE_CREATE_FAILED ? OUTPUT_CREATE_FAILED
+                                               : OUTPUT_WRITE_FAILED;
+    }
+    std::string temp = NewFileBeside(path);
+    if (temp.empty()) return OUTPUT_CREATE_FAILED;
+    WriteResult result = WritePicture(image, temp.c_str(), format, option1, option2);
+    if (result != WRITE_OK) {
+        std::remove(temp.c_str());
+        return result == WRITE_CREATE_FAILED ? OUTPUT_CREATE_FAILED : OUTPUT_WRITE_FAILED;
+    }
+    return Commit(temp, path, force);
+}

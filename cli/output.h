@@ -1,0 +1,17 @@
+// Writing an output file without ever losing what was there: the picture goes
+// to a new file beside the target, which replaces the target only once it is
+// complete (and only with --force when the target exists).
+#pragma once
+
+#include "platform/win32.h"
+
+enum OutputResult {
+    OUTPUT_OK,
+    OUTPUT_EXISTS,        // the target exists and overwriting was not asked for
+    OUTPUT_CREATE_FAILED, // no file could be made in the target's folder
+    OUTPUT_WRITE_FAILED,  // the writer failed; nothing was changed
+    OUTPUT_UNAVAILABLE,   // no writer for the format
+};
+
+OutputResult WriteOutputFile(HGLOBAL image, const char* path, int format, int option1, int option2,
+                             bool force);

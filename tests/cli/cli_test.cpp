@@ -1,0 +1,111 @@
+// zendra-cli as a user runs it: exit statuses, messages, and files left behind.
+#include "unit/test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <dirent.h>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun RunCli(const std::string& args) {
+    std::string errFile = TestDir() + "/stderr.txt";
+    std::string command = std::string(ZENDRA_CLI) + " " + args + " 2>" + errFile + " </dev/null";
+    CliRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    Bytes err = ReadWholeFile(errFile);
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+std::string Sample() {
+    BmpSpec spec;
+    spec.width = 3;
+    spec.height = 2;
+    spec.bitCount = 24;
+    spec.pixels = PadRows({{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}});
+    return WriteTestFile("sample.bmp", BuildBmp(spec));
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    DIR* d = opendir(dir.c_str());
+    while (dirent* e = readdir(d))
+        if (e->d_name[0] != '.' || std::string(e->d_name).find(".zendra") == 0)
+            names.push_back(e->d_name);
+    closedir(d);
+    return names;
+}
+} // namespace
+
+TEST(Cli, ExitStatusesAndMessages) {
+    std::string sample = Sample();
+    std::string junk = WriteTestFile("junk.bin", Bytes(64, 7));
+    std::string d = TestDir();
+    struct Case {
+        std::string args;
+        int status;
+        const char* out; // expected in stdout
+        const char* err; // expected in stderr
+    } cases[] = {
+        {"--help", 0, "Usage: zendra-cli info FILE...", ""},
+        {"convert --help", 0, "--force", ""},
+        {"--version", 0, "zendra-cli 0.", ""},
+        {"", 2, "", "missing command"},
+        {"frobnicate", 2, "", "unknown command 'frobnicate'"},
+        {"info", 2, "", "info needs at least one FILE"},
+        {"info " + sample, 0, "image type: Windows DIB \nwidth: 3 \nheight: 2 \n", ""},
+        {"info " + d + "/missing.bmp", 1, "", "Error Opening File"},
+        {"info " + junk, 1, "", "junk.bin: not a picture this program can read"},
+        {"info " + sample + " " + junk, 1, "sample.bmp:\nimage type: Windows DIB", "junk.bin"},
+        {"convert " + sample, 2, "", "needs an INPUT and an OUTPUT"},
+        {"convert --bogus " + sample + " " + d + "/o.bmp", 2, "", "unknown option '--bogus'"},
+        {"convert " + sample + " " + d + "/o.xyz", 2, "", "use --to"},
+        {"convert --to gif " + sample + " " + d + "/o.gif", 2, "", "unknown output format 'gif'"},
+        {"convert " + sample + " " + d + "/o.png", 2, "", "'png' is not available yet"},
+        {"convert --to tif-lzw-tiles " + sample + " " + d + "/o", 2, "", "not available yet"},
+        {"convert " + junk + " " + d + "/j.bmp", 1, "", "not a picture this program can read"},
+        {"convert " + sample + " " + d + "/no/such/dir/o.bmp", 1, "", "cannot create the file"},
+        {"convert --force --to bmp " + sample + " /dev/full", 1, "", "error converting"},
+    };
+    for (const Case& c : cases) {
+        CliRun run = RunCli(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << c.args << "\n" << run.out;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << "\n" << run.err;
+        if (c.status == 2 && *c.err) {
+            EXPECT_EQ(run.err.find("zendra-cli: "), 0u) << "messages name the program";
+        }
+    }
+    EXPECT_FALSE(FileExists(d + "/j.bmp"));
+    for (const std::string& name : FilesIn(d)) EXPECT_EQ(name.find(".zendra"), std::string::npos);
+}
+
+TEST(Cli, NeverOverwritesWithoutForce) {
+    std::string sample = Sample();
+    std::string target = WriteTestFile("existing.bmp", Bytes{'k', 'e', 'e', 'p'});
+    CliRun run = RunCli("convert " + sample + " " + target);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("file exists (use --force to overwrite)"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(target), (Bytes{'k', 'e', 'e', 'p'}));
+
+    run = RunCli("convert --force " + sample + " " + target);
+    EXPECT_EQ(run.status, 0) << run.err;
+    Bytes written = ReadWholeFile(target);
+    ASSERT_EQ(written.size(), 54u + 24);
+    Bytes source = ReadWholeFile(sample);
+    EXPECT_EQ(Bytes(written.begin() + 54, written.end()), Bytes(source.begin() + 54, source.end()));
+    for (const std::string& name : FilesIn(TestDir()))
+        EXPECT_EQ(name.find(".zendra"), std::string::npos) << "no temporary file is left";
+}

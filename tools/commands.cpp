@@ -1,0 +1,3 @@
+#include "tools/commands.h"
+
+bool RunToolCommand(int id) { return RunColourCommand(id) || RunTransformCommand(id); }

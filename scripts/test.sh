@@ -6,9 +6,12 @@
 #
 #   bash scripts/test.sh
 #
-# Environment: FUZZ_RUNS (inputs per fuzz target, default 20000), JOBS (build
-# and test parallelism, default the number of cores).
+# Environment: FUZZ_RUNS (inputs per fuzz target, default 20000), FUZZ_MAX_TIME
+# (seconds a fuzz target may run at most, default 60; the run stops at whichever
+# limit comes first), FUZZ_TIMEOUT (seconds one input may take, default 60),
+# JOBS (build and test parallelism, default the number of cores).
 #
+# Also checks that the C++ sources are formatted with clang-format.
 # Ends with one line "N passed, N failed" counting the steps, and exits non-zero
 # when any step failed.
 set -uo pipefail
@@ -18,6 +21,8 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$top"
 
 fuzz_runs=${FUZZ_RUNS:-20000}
+fuzz_max_time=${FUZZ_MAX_TIME:-60}
+fuzz_timeout=${FUZZ_TIMEOUT:-60}
 jobs=${JOBS:-$(nproc 2> /dev/null || echo 2)}
 passed=0
 failed=0
@@ -92,6 +97,20 @@ run_ctest() {
     ctest --test-dir "$1" --output-on-failure --no-tests=error --timeout 300 -j "$jobs"
 }
 
+# The sources follow the repository's .clang-format.
+format_check() {
+    local files=()
+    if git -C "$top" rev-parse --is-inside-work-tree > /dev/null 2>&1; then
+        while IFS= read -r f; do [ -f "$f" ] && files+=("$f"); done < <(git -C "$top" ls-files \
+            '*.c' '*.cpp' '*.h' '*.hpp')
+    else
+        while IFS= read -r f; do files+=("$f"); done < <(find . -path ./build -prune -o \
+            -type f \( -name '*.c' -o -name '*.cpp' -o -name '*.h' -o -name '*.hpp' \) -print)
+    fi
+    [ ${#files[@]} -eq 0 ] && return 0
+    clang-format --dry-run --Werror "${files[@]}"
+}
+
 # fuzz_target EXE: a short run over a copy of the target's seed corpus, with
 # crash files kept in the build tree.
 fuzz_target() {
@@ -105,11 +124,13 @@ fuzz_target() {
     else
         echo "($name has no seed corpus in tests/fuzz/corpus/$name)"
     fi
-    (cd "$work" && "$exe" -runs="$fuzz_runs" -timeout=25 -rss_limit_mb=2048 \
+    (cd "$work" && "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_max_time" \
+        -timeout="$fuzz_timeout" -rss_limit_mb=2048 \
         -artifact_prefix="$work/artifacts/" -print_final_stats=1 corpus)
 }
 
 step "setup" bash scripts/setup.sh
+step "format" format_check
 
 # Native build and suites (g++).
 if step "build native" build build/native gcc g++ -DCMAKE_BUILD_TYPE=Release -DZENDRA_TESTS=ON; then
@@ -129,7 +150,7 @@ if step "build sanitize" build build/sanitize clang clang++ -DCMAKE_BUILD_TYPE=R
     fi
     if [ ${#fuzzers[@]} -eq 0 ]; then echo "=== (no fuzz targets built)"; fi
     for f in ${fuzzers[@]+"${fuzzers[@]}"}; do
-        step "fuzz $(basename "$f") ($fuzz_runs runs)" fuzz_target "$top/$f"
+        step "fuzz $(basename "$f") ($fuzz_runs runs, at most ${fuzz_max_time}s)" fuzz_target "$top/$f"
     done
 else
     not_run "tests sanitize" "build sanitize"

@@ -1,0 +1,25 @@
+// RestoreOrientation: undoes the rotations, mirrors and inversion recorded in
+// the orientation word with the same tools, which also bring the word back.
+#include "core/image.h"
+#include "core/state.h"
+#include "tools/transform.h"
+
+void RestoreOrientation(HGLOBAL* image, int* orientation) {
+    if (!image || !orientation) return;
+    if (*orientation & 8) TransformPicture(image, TRANSFORM_INVERT, KIND_RASTER, orientation);
+    // For each of the eight layouts, the operations that bring it back to the
+    // loaded one, in order (0 ends the list).
+    static const int kUndo[8][2] = {
+        {0, 0},
+        {TRANSFORM_FLIP_LR, 0},
+        {TRANSFORM_ROTATE_270, 0},
+        {TRANSFORM_FLIP_TB, TRANSFORM_ROTATE_270},
+        {TRANSFORM_ROTATE_180, 0},
+        {TRANSFORM_FLIP_TB, 0},
+        {TRANSFORM_ROTATE_90, 0},
+        {TRANSFORM_FLIP_TB, TRANSFORM_ROTATE_90},
+    };
+    const int* steps = kUndo[*orientation & 7];
+    for (int i = 0; i < 2 && steps[i] != 0; i++)
+        TransformPicture(image, steps[i], KIND_RASTER, orientation);
+}

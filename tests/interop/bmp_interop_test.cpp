@@ -434,7 +434,8 @@ TEST(BitmapInterop, BitFieldAndTopDownFiles) {
         int tenBitRange; // 10-10-10: component values up to this
         Precision precision;
         bool netpbm; // bmptopnm reads the layout (it ignores masks after a
-                     // 40-byte header and masks on 32 bits)
+                     // 40-byte header and masks on 32 bits, and refuses
+                     // 64-byte OS/2 2.0 headers)
     } kinds[] = {
         {"16-bit 5-5-5 without masks", 40, 16, 0, {}, 1, 0, kFive, true},
         {"16-bit 5-5-5 masks", 40, 16, 3, {0x7C00, 0x03E0, 0x001F}, 1, 0, kFive, false},
@@ -501,6 +502,7 @@ TEST(BitmapInterop, BitFieldAndTopDownFiles) {
         {"4-bit top-down", 40, 4, 0, {}, -1, 0, kEight, true},
         {"1-bit top-down", 40, 1, 0, {}, -1, 0, kEight, true},
         {"8-bit in a 124-byte header, top-down", 124, 8, 0, {}, -1, 0, kEight, true},
+        {"OS/2 2.0 24-bit", 64, 24, 0, {}, 1, 0, kEight, false},
     };
     for (const Kind& k : kinds) {
         for (int width : kWidths) {
@@ -564,6 +566,44 @@ TEST(BitmapInterop, BitFieldAndTopDownFiles) {
 }
 
 namespace {
+// ImageMagick reads the colour table of a 64-byte OS/2 2.0 header as 3-byte
+// entries where the file has 4-byte ones (blue, green, red, reserved), so the
+// colour it shows for index j is made of table bytes 3j to 3j + 2. The
+// record's indices are checked through that reading, its colours against the
+// table written, and our uncompressed copy in both decoders.
+void ExpectOs2v2IndicesThroughMagick(const std::string& path, const std::vector<uint32_t>& colors,
+                                     const std::string& what) {
+    Bytes table;
+    for (uint32_t c : colors) table.insert(table.end(), {BYTE(c), BYTE(c >> 8), BYTE(c >> 16), 0});
+    RecordMessages messages;
+    ASSERT_TRUE(LoadForTest(path)) << what;
+    Picture ref;
+    std::string why;
+    ASSERT_TRUE(Decode(kMagick, path, &ref, &why)) << what << ": " << why;
+    ASSERT_EQ(ref.width, HeaderOf(g_picture).biWidth) << what;
+    ASSERT_EQ(ref.height, HeaderOf(g_picture).biHeight) << what;
+    Picture ours;
+    ours.width = ref.width;
+    ours.height = ref.height;
+    int wrong = 0;
+    for (int y = 0; y < ref.height; y++) {
+        for (int x = 0; x < ref.width; x++) {
+            uint32_t j = RawPixelAt(g_picture, x, y);
+            ASSERT_LT(j, colors.size()) << what;
+            for (int c = 0; c < 3; c++) {
+                uint32_t want = table[3 * j + 2 - uint32_t(c)];
+                if ((ref.At16(x, y, c) >> 8) != want && wrong++ < 3)
+                    ADD_FAILURE() << what << ": index at " << x << "," << y << " differs";
+            }
+            EXPECT_EQ(PixelAt(g_picture, x, y), colors[j]) << what;
+            for (int c = 0; c < 3; c++)
+                ours.samples.push_back(((colors[j] >> (16 - 8 * c)) & 0xFF) * 257);
+        }
+    }
+    EXPECT_EQ(wrong, 0) << what;
+    WriteAndCompare("", ours, 8, what);
+}
+
 // A random run-length stream whose rows are all complete: encoded runs,
 // absolute runs (with their pad bytes), and, when allowed, deltas.
 Bytes RandomRunLengthStream(std::mt19937& rng, bool four, int width, int height, bool deltas) {
@@ -581,7 +621,7 @@ Bytes RandomRunLengthStream(std::mt19937& rng, bool four, int width, int height,
         int choice = int(rng() % 10);
         int most = left < 255 ? left : 255;
         if (deltas && choice == 0 && left > 1) {
-            int dx = 1 + int(rng() % uint32_t(left - 1));
+            int dx = 1 + int(rng() % uint32_t((left < 256 ? left : 256) - 1));
             int dy = (y + 1 < height && rng() % 3 == 0) ? 1 : 0;
             s.insert(s.end(), {0, 2, BYTE(dx), BYTE(dy)});
             x += dx;
@@ -608,32 +648,40 @@ Bytes RandomRunLengthStream(std::mt19937& rng, bool four, int width, int height,
 TEST(BitmapInterop, RunLengthStreams) {
     REQUIRE_TOOLS();
     std::mt19937 rng(4242);
-    for (bool four : {false, true}) {
-        for (bool deltas : {false, true}) {
-            for (int width : {1, 2, 3, 5, 7, 33, 300}) {
-                for (int round = 0; round < 3; round++) {
-                    const int height = 1 + int(rng() % 5);
-                    BmpSpec s;
-                    s.width = width;
-                    s.height = height;
-                    s.bitCount = four ? 4 : 8;
-                    s.compression = four ? 2 : 1;
-                    for (int i = 0; i < (four ? 16 : 256); i++)
-                        s.colors.push_back(rng() & 0xFFFFFF);
-                    s.pixels = RandomRunLengthStream(rng, four, width, height, deltas);
-                    s.sizeImage = uint32_t(s.pixels.size());
-                    std::string what = std::string(four ? "RLE4" : "RLE8") +
-                                       (deltas ? " with deltas" : "") + ", width " +
-                                       std::to_string(width) + ", round " + std::to_string(round);
-                    std::string path = WriteTestFile("stream.bmp", BuildBmp(s));
-                    // bmptopnm does not take deltas.
-                    std::vector<const char*> decoders = {kMagick};
-                    if (!deltas) decoders.push_back(kNetpbm);
-                    LoadAndCompare(path, nullptr, decoders, kEight, what);
-                    Picture reference;
-                    std::string why;
-                    ASSERT_TRUE(Decode(kMagick, path, &reference, &why)) << why;
-                    WriteAndCompare(path, reference, 8, what);
+    for (uint32_t headerSize : {40u, 64u}) {
+        for (bool four : {false, true}) {
+            for (bool deltas : {false, true}) {
+                for (int width : {1, 2, 3, 5, 7, 33, 300}) {
+                    for (int round = 0; round < 3; round++) {
+                        const int height = 1 + int(rng() % 5);
+                        BmpSpec s;
+                        s.headerSize = headerSize;
+                        s.width = width;
+                        s.height = height;
+                        s.bitCount = four ? 4 : 8;
+                        s.compression = four ? 2 : 1;
+                        for (int i = 0; i < (four ? 16 : 256); i++)
+                            s.colors.push_back(rng() & 0xFFFFFF);
+                        s.pixels = RandomRunLengthStream(rng, four, width, height, deltas);
+                        s.sizeImage = uint32_t(s.pixels.size());
+                        std::string what =
+                            std::string(headerSize == 64 ? "OS/2 2.0 " : "Windows ") +
+                            (four ? "RLE4" : "RLE8") + (deltas ? " with deltas" : "") + ", width " +
+                            std::to_string(width) + ", round " + std::to_string(round);
+                        std::string path = WriteTestFile("stream.bmp", BuildBmp(s));
+                        if (headerSize == 64) {
+                            ExpectOs2v2IndicesThroughMagick(path, s.colors, what);
+                            continue;
+                        }
+                        // bmptopnm does not take deltas.
+                        std::vector<const char*> decoders = {kMagick};
+                        if (!deltas) decoders.push_back(kNetpbm);
+                        LoadAndCompare(path, nullptr, decoders, kEight, what);
+                        Picture reference;
+                        std::string why;
+                        ASSERT_TRUE(Decode(kMagick, path, &reference, &why)) << why;
+                        WriteAndCompare(path, reference, 8, what);
+                    }
                 }
             }
         }
@@ -798,5 +846,39 @@ TEST(BitmapInterop, HuffmanDataFromLibtiff) {
                                                                                         : 65535);
         ExpectSamePixels(g_picture, flipped, kEight, s.name);
         WriteAndCompare("", flipped, 8, s.name);
+    }
+}
+
+TEST(BitmapInterop, Os2v2PalettePictures) {
+    REQUIRE_TOOLS();
+    std::mt19937 rng(2020);
+    for (uint16_t bits : {1, 4, 8}) {
+        for (int width : kWidths) {
+            for (uint32_t clrUsed : {0u, 3u}) {
+                if (bits == 1 && clrUsed) continue;
+                BmpSpec s;
+                s.headerSize = 64;
+                s.width = width;
+                s.height = 2 + width % 3;
+                s.bitCount = bits;
+                s.clrUsed = clrUsed;
+                const int colours = clrUsed ? int(clrUsed) : 1 << bits;
+                for (int i = 0; i < colours; i++) s.colors.push_back(rng() & 0xFFFFFF);
+                const uint64_t stride = ((uint64_t(width) * bits + 31) / 32) * 4;
+                for (int y = 0; y < s.height; y++)
+                    for (uint64_t i = 0; i < stride; i++) {
+                        // Indices inside the table.
+                        BYTE v = 0;
+                        for (int p = 0; p < 8 / bits; p++)
+                            v = BYTE(v << bits | (rng() % uint32_t(colours)));
+                        s.pixels.push_back(v);
+                    }
+                std::string what = "OS/2 2.0 " + std::to_string(bits) + "-bit, " +
+                                   std::to_string(colours) + " colours, width " +
+                                   std::to_string(width);
+                ExpectOs2v2IndicesThroughMagick(WriteTestFile("os2v2.bmp", BuildBmp(s)), s.colors,
+                                                what);
+            }
+        }
     }
 }

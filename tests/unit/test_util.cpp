@@ -7,12 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 
 #ifdef _WIN32
 #include <direct.h>
+#include <process.h>
 #define MakeDir(p) _mkdir(p)
+#define getpid _getpid
 #else
 #include <unistd.h>
 #define MakeDir(p) mkdir(p, 0700)
@@ -28,18 +32,32 @@ int Record(HWND owner, const char* text, const char* caption, UINT type) {
 }
 } // namespace
 
+// Removes the test folder and everything in it when the process ends.
+static void RemoveTestDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(TestDir(), ignored);
+}
+
 std::string TestDir() {
     static std::string dir;
     if (dir.empty()) {
         char base[MAX_PATH];
         DWORD n = GetTempPathA(sizeof base, base);
         std::string root = n ? std::string(base, n) : std::string("./");
+        // Unique per process: the process id and a clock reading, retried on a clash.
+        unsigned long seed = static_cast<unsigned long>(getpid()) * 2654435761ul ^
+                             static_cast<unsigned long>(std::time(nullptr));
         for (int i = 0; i < 1000 && dir.empty(); i++) {
             char name[64];
-            std::snprintf(name, sizeof name, "zendra-test-%d-%d", int(std::rand() % 100000), i);
+            std::snprintf(name, sizeof name, "zendra-test-%lu-%d", seed % 1000000007ul, i);
             std::string candidate = root + name;
             if (MakeDir(candidate.c_str()) == 0) dir = candidate;
         }
+        if (dir.empty()) {
+            std::fprintf(stderr, "cannot make a test folder under %s\n", root.c_str());
+            std::abort();
+        }
+        std::atexit(RemoveTestDir);
     }
     return dir;
 }

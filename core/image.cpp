@@ -24,6 +24,13 @@ uint64_t ImageBlockBytes(int64_t width, int64_t height, int bitCount, int colors
     return total > kMaxImageBytes ? 0 : total;
 }
 
+RGBQUAD ImageColorAt(const BITMAPINFOHEADER* header, unsigned index) {
+    RGBQUAD color = {0, 0, 0, 0};
+    if (header->biBitCount > 8 || index >= unsigned(ImageColorCount(header))) return color;
+    std::memcpy(&color, reinterpret_cast<const BYTE*>(header) + 40 + 4 * index, 4);
+    return color;
+}
+
 BYTE* ImagePixels(BITMAPINFOHEADER* header) {
     int colors = header->biBitCount <= 8 ? ImageColorCount(header) : int(header->biClrUsed);
     return reinterpret_cast<BYTE*>(header) + 40 + 4 * colors;

@@ -20,6 +20,11 @@ int ImageColorCount(const BITMAPINFOHEADER* header);
 // would exceed kMaxImageBytes.
 uint64_t ImageBlockBytes(int64_t width, int64_t height, int bitCount, int colors);
 
+// The colour-table entry a pixel index names. Files may declare fewer colours
+// than their pixels use: an index at or above the colour count is black, and
+// is never looked up past the table.
+RGBQUAD ImageColorAt(const BITMAPINFOHEADER* header, unsigned index);
+
 // Start of the pixel rows of a locked record.
 BYTE* ImagePixels(BITMAPINFOHEADER* header);
 

@@ -212,3 +212,17 @@ TEST(ImagePalette, MonochromeTest) {
         GlobalFree(image);
     }
 }
+
+TEST(ImagePalette, IndicesPastTheTableAreBlack) {
+    // A 1x1 4-bit record declaring one colour: index 15 lies past its table and its block.
+    HGLOBAL image = MakeRecord(1, 1, 4, 1, {0x123456}, {{0xF0}});
+    ASSERT_LT(GlobalSize(image), 40u + 4 * 16);
+    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
+    RGBQUAD first = ImageColorAt(h, 0), past = ImageColorAt(h, 15);
+    EXPECT_EQ(first.rgbRed, 0x12);
+    EXPECT_EQ(first.rgbGreen, 0x34);
+    EXPECT_EQ(first.rgbBlue, 0x56);
+    EXPECT_EQ(past.rgbRed | past.rgbGreen | past.rgbBlue, 0);
+    GlobalUnlock(image);
+    GlobalFree(image);
+}

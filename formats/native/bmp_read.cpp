@@ -9,8 +9,12 @@
 #include <cstring>
 
 namespace {
-uint32_t Le32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
-uint16_t Le16(const BYTE* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t Le32(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+}
+uint16_t Le16(const BYTE* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 
 // Reads up to bytes into out in large pieces; returns how many were read.
 uint64_t ReadInto(HFILE file, BYTE* out, uint64_t bytes) {
@@ -24,7 +28,9 @@ uint64_t ReadInto(HFILE file, BYTE* out, uint64_t bytes) {
     return done;
 }
 
-bool ReadExact(HFILE file, BYTE* out, UINT bytes) { return ReadInto(file, out, bytes) == bytes; }
+bool ReadExact(HFILE file, BYTE* out, UINT bytes) {
+    return ReadInto(file, out, bytes) == bytes;
+}
 
 uint64_t FileLength(HFILE file) {
     LONG here = _llseek(file, 0, FILE_CURRENT);
@@ -45,7 +51,9 @@ bool SupportedBitCount(int bits) {
     return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-int DefaultColors(int bits) { return bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0; }
+int DefaultColors(int bits) {
+    return bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
+}
 
 // Colour-table entries to keep for a palette picture: the file's count when
 // given, never more than the bit count can address. Returns -1 for counts
@@ -122,7 +130,9 @@ HGLOBAL AllocOrReport(int64_t width, int64_t height, int bits, int colors, HWND 
     return image;
 }
 
-unsigned long Magnitude(int32_t v) { return v < 0 ? 0ul - (unsigned long)(int64_t(v)) : (unsigned long)v; }
+unsigned long Magnitude(int32_t v) {
+    return v < 0 ? 0ul - (unsigned long)(int64_t(v)) : (unsigned long)v;
+}
 } // namespace
 
 HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
@@ -142,7 +152,8 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
     const uint32_t sizeImage = Le32(info + 20);
     const uint32_t used = Le32(info + 32);
 
-    InfoSet(text, "image type: Windows DIB \nwidth: %lu \nheight: %lu \nplanes: %d \nbit count: %d \n",
+    InfoSet(text,
+            "image type: Windows DIB \nwidth: %lu \nheight: %lu \nplanes: %d \nbit count: %d \n",
             Magnitude(width), Magnitude(height), planes, bits);
     static const char* const kCompression[] = {"BI_RGB", "BI_RLE8", "BI_RLE4", "BI_BITFIELDS"};
     if (compression <= 3) InfoAppend(text, "compression: %s \n", kCompression[compression]);
@@ -187,8 +198,9 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
         masks[2] = Le32(raw + 8);
     }
 
-    HGLOBAL image = AllocOrReport(width, rows, bits, colors, owner,
-                                  runLength ? "Memory Allocation Error" : "Memory allocation error");
+    HGLOBAL image =
+        AllocOrReport(width, rows, bits, colors, owner,
+                      runLength ? "Memory Allocation Error" : "Memory allocation error");
     if (!image) return nullptr;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     // The file's colours-used field is kept (0 stays 0), capped at the entries kept.
@@ -200,7 +212,9 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
         header->biSizeImage = 0;
     } else if (sizeImage == 0) {
         int64_t guess = int64_t(fileLength) - 4 * int64_t(colors) - 54;
-        header->biSizeImage = guess < 0 ? 0 : guess > int64_t(UINT32_MAX) ? UINT32_MAX : DWORD(guess);
+        header->biSizeImage = guess < 0                     ? 0
+                              : guess > int64_t(UINT32_MAX) ? UINT32_MAX
+                                                            : DWORD(guess);
     } else {
         header->biSizeImage = sizeImage;
     }
@@ -214,10 +228,15 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
     } else if (compression == BI_BITFIELDS && (bits == 16 || bits == 32)) {
         MaskLayout layout = RecogniseMasks(bits, masks[0], masks[1], masks[2]);
         InfoAppend(text, "bitfields: %s \n", kMaskNames[layout]);
-        if (layout != MASKS_UNSUPPORTED) ReadInto(file, pixels, stride * uint64_t(rows));
+        uint64_t got = 0;
+        if (layout != MASKS_UNSUPPORTED) got = ReadInto(file, pixels, stride * uint64_t(rows));
+        // Rows the file did not hold are zero and stay zero when converted:
+        // only the rows read are converted, so a short file costs no more.
+        int64_t filled = int64_t((got + stride - 1) / stride);
         if (layout == MASKS_565)
-            for (int64_t y = 0; y < rows; y++) Convert565To555(pixels + uint64_t(y) * stride, width);
-        if (layout == MASKS_101010) Convert101010To888(pixels, stride, width, rows);
+            for (int64_t y = 0; y < filled; y++)
+                Convert565To555(pixels + uint64_t(y) * stride, width);
+        if (layout == MASKS_101010) Convert101010To888(pixels, stride, width, filled);
     } else {
         ReadInto(file, pixels, stride * uint64_t(rows));
     }
@@ -243,10 +262,11 @@ HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text) {
             "compression: none \n",
             (unsigned long)width, (unsigned long)height, planes, bits);
     const int colors = DefaultColors(bits);
-    InfoAppend(text, "%s", bits == 1   ? "colors: 2"
-                           : bits == 4 ? "colors: 16"
-                           : bits == 8 ? "colors: 256"
-                                       : "colors: 16.7 million");
+    InfoAppend(text, "%s",
+               bits == 1   ? "colors: 2"
+               : bits == 4 ? "colors: 16"
+               : bits == 8 ? "colors: 256"
+                           : "colors: 16.7 million");
     if (!SupportedBitCount(bits)) {
         ReportError(owner, "Unsupported Bitmap Format");
         return nullptr;
@@ -314,10 +334,18 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
     SeekToPixels(file, Le32(fileHeader + 10), fileLength);
 
     switch (compression) {
-    case 0: ReadInto(file, pixels, stride * height); break;
-    case 1: ExpandRunLength(RLE_8, pixels, stride, height, file, owner); break;
-    case 2: ExpandRunLength(RLE_4, pixels, stride, height, file, owner); break;
-    case 4: ExpandRunLength(RLE_24, pixels, stride, height, file, owner); break;
+    case 0:
+        ReadInto(file, pixels, stride * height);
+        break;
+    case 1:
+        ExpandRunLength(RLE_8, pixels, stride, height, file, owner);
+        break;
+    case 2:
+        ExpandRunLength(RLE_4, pixels, stride, height, file, owner);
+        break;
+    case 4:
+        ExpandRunLength(RLE_24, pixels, stride, height, file, owner);
+        break;
     case 3:
         // Modified Huffman codes one-bit rows only.
         if (huffman) {
@@ -327,14 +355,15 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
             source.bitPosition = 8;
             source.current = 0;
             source.bitOrder = 1;
-            std::memset(table, 0xFF, 4); // white
+            std::memset(table, 0xFF, 4);  // white
             std::memset(table + 4, 0, 4); // black: the runs set bits
             DecodeHuffmanRows(&source, pixels, stride, width, height);
             GlobalUnlock(buffer);
             GlobalFree(buffer);
         }
         break;
-    default: break;
+    default:
+        break;
     }
     GlobalUnlock(image);
     return image;
@@ -355,7 +384,8 @@ void Convert101010To888(BYTE* pixels, uint64_t stride, int64_t width, int64_t ro
         const BYTE* p = pixels + uint64_t(y) * stride;
         for (int64_t x = 0; x < width; x++) {
             uint32_t v = Le32(p + 4 * x);
-            if (((v >> 22) & 0x3FF) > 255 || ((v >> 12) & 0x3FF) > 255 || ((v >> 2) & 0x3FF) > 255) {
+            if (((v >> 22) & 0x3FF) > 255 || ((v >> 12) & 0x3FF) > 255 ||
+                ((v >> 2) & 0x3FF) > 255) {
                 wide = true;
                 break;
             }

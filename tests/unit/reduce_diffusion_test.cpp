@@ -1,8 +1,10 @@
 // Error diffusion of the colour reduction: the error-limit table, rows worked
-// by hand through the error row.
+// by hand through the error row, and the serpentine order in a whole reduction.
 #include "reduce_test_util.h"
 
+#include "core/state.h"
 #include "tools/error_diffusion.h"
+#include "tools/reduce.h"
 
 #include <gtest/gtest.h>
 
@@ -117,4 +119,21 @@ TEST(ErrorDiffusion, ColourRowsMatchTheReference) {
     EXPECT_EQ(got, ReferenceMapping(source, width, height, palette));
 }
 
+// A whole reduction runs the bottom stored row left to right and the next one
+// right to left: the rows of the hand-worked case above come out the same.
+// (Right to left, the bottom row would give 0 1 0: white, then black, then
+// 100 + 30 -> white.)
+TEST(ErrorDiffusion, SerpentineStartsOnTheBottomRowLeftToRight) {
+    const uint32_t g = 0x646464, w = 0xFFFFFF; // grey 100, white
+    HGLOBAL picture = MakeRecord(3, 2, 24, {}, {g, g, w, g, g, g});
+    HGLOBAL original = nullptr;
+    ReduceColors(&picture, &original, 2, KIND_RASTER, false);
+    ASSERT_NE(original, nullptr);
+    BITMAPINFOHEADER h = HeaderOf(picture);
+    EXPECT_EQ(h.biBitCount, 1);
+    EXPECT_EQ(h.biClrUsed, 2u);
+    EXPECT_EQ(StoredValues(picture), (std::vector<uint32_t>{1, 0, 0, 0, 1, 1}));
+    GlobalFree(picture);
+    GlobalFree(original);
+}
 } // namespace

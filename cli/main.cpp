@@ -81,7 +81,7 @@ bool Load(const char* path) {
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
     g_subject = path;
-    bool ok = LoadPictureFile(path, nullptr);
+    bool ok = LoadPictureFile(path, nullptr, 32, LOAD_PREVIEW); // true colour: never reduced
     if (!ok && g_viewKind != KIND_NONE && g_viewKind != KIND_RASTER) ok = g_picture != nullptr;
     return ok;
 }

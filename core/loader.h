@@ -60,10 +60,16 @@ DetectedFormat DetectFormat(HFILE file, const char* name);
 // File size as FindFirstFileA reports it; 0 when the file cannot be found.
 uint64_t QueryFileSize(const char* name);
 
+// Which load is running: the browser's preview, or the window load of the
+// viewer and slideshow (Next File, Last File, Delete File, slideshow steps).
+// They adapt a picture to palette displays differently.
+enum LoadKind { LOAD_PREVIEW, LOAD_WINDOW };
+
 // Opens, detects and reads a file into the current-image state (which the
-// caller has released), then packs the picture and applies the monochrome
-// test. Returns true when a picture is in place.
-bool LoadPictureFile(const char* name, HWND owner);
+// caller has released), records the display depth, packs the picture, applies
+// the monochrome test and reduces the colours the display depth calls for
+// (never at more than 8 bits). Returns true when a picture is in place.
+bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind kind);
 
 // The 2048-byte read buffer the loader lends the PCX and Targa readers, and
 // the byte reader over it: refills when position reaches fill, returns 0 at

@@ -1,6 +1,8 @@
 #include "reduce_test_util.h"
 
 #include "core/image.h"
+#include "core/state.h"
+#include "tools/reduce.h"
 
 #include <cstring>
 
@@ -60,6 +62,16 @@ HGLOBAL CopyBlock(HGLOBAL block) {
     std::memcpy(GlobalLock(copy), bytes.data(), bytes.size());
     GlobalUnlock(copy);
     return copy;
+}
+
+Bytes ReducedCopy(HGLOBAL picture, int target) {
+    HGLOBAL copy = CopyBlock(picture);
+    HGLOBAL original = nullptr;
+    ReduceColors(&copy, &original, target, KIND_RASTER, false);
+    Bytes bytes = RecordContent(copy);
+    GlobalFree(copy);
+    if (original) GlobalFree(original);
+    return bytes;
 }
 
 std::vector<uint32_t> StoredValues(HGLOBAL image) {

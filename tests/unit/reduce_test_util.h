@@ -27,6 +27,9 @@ Bytes RecordContent(HGLOBAL image);
 // A new block with the same bytes.
 HGLOBAL CopyBlock(HGLOBAL block);
 
+// The record ReduceColors makes of a copy of the picture (RecordContent).
+Bytes ReducedCopy(HGLOBAL picture, int target);
+
 // The raw values of a record in stored order (bottom row first).
 std::vector<uint32_t> StoredValues(HGLOBAL image);
 // A record's colour table (ImageColorCount entries) as triples.

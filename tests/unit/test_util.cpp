@@ -159,7 +159,13 @@ Bytes PadRows(const std::vector<Bytes>& rows) {
 bool LoadForTest(const std::string& path) {
     ReleaseCurrentPicture();
     InitImageState();
-    return LoadPictureFile(path.c_str(), nullptr);
+    return LoadPictureFile(path.c_str(), nullptr, 32, LOAD_PREVIEW);
+}
+
+bool LoadForTestAt(const std::string& path, int depth, bool window) {
+    ReleaseCurrentPicture();
+    InitImageState();
+    return LoadPictureFile(path.c_str(), nullptr, depth, window ? LOAD_WINDOW : LOAD_PREVIEW);
 }
 
 BITMAPINFOHEADER HeaderOf(HGLOBAL image) {

@@ -56,6 +56,9 @@ Bytes PadRows(const std::vector<Bytes>& rows);
 
 // Loads a file into the current-image state from a clean state.
 bool LoadForTest(const std::string& path);
+// The same for a display of depth bits and the preview (window = false) or
+// window load (window = true).
+bool LoadForTestAt(const std::string& path, int depth, bool window);
 
 // Pixel access to a record; y counts from the top row, the result is 0x00RRGGBB.
 uint32_t PixelAt(HGLOBAL image, int x, int y);

@@ -57,6 +57,9 @@ HCURSOR SetCursor(HCURSOR) {
 BOOL KillTimer(HWND, UINT_PTR) {
     return TRUE;
 }
+BOOL InvalidateRect(HWND, const void*, BOOL) {
+    return TRUE;
+}
 BOOL DeleteMetaFile(HMETAFILE) {
     return FALSE;
 }

@@ -186,5 +186,6 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR SetCursor(HCURSOR cursor);
 BOOL KillTimer(HWND window, UINT_PTR id);
+BOOL InvalidateRect(HWND window, const void* rect, BOOL erase);
 BOOL DeleteMetaFile(HMETAFILE metafile);
 BOOL DeleteEnhMetaFile(HENHMETAFILE metafile);

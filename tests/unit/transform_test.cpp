@@ -268,29 +268,6 @@ TEST(TransformGeometry, MirrorRowClearsUnusedBits) {
     }
 }
 
-TEST(TransformGeometry, FlipClearsUnusedBitsOfRecords) {
-    // A 1-bit record of width 10 and a 4-bit record of width 5 with the unused
-    // bits of each row set: mirroring leaves them 0.
-    for (int bits : {1, 4}) {
-        int width = bits == 1 ? 10 : 5;
-        HGLOBAL picture = PatternPicture(width, 2, bits);
-        BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(picture));
-        BYTE* pixels = ImagePixels(h);
-        pixels[1] |= bits == 1 ? 0x3F : 0x00;
-        pixels[2] |= bits == 4 ? 0x0F : 0x00;
-        GlobalUnlock(picture);
-        int word = 0;
-        TransformPicture(&picture, TRANSFORM_FLIP_LR, KIND_RASTER, &word);
-        Bytes rows = RecordPixelBytes(picture);
-        EXPECT_EQ(rows[1] & (bits == 1 ? 0x3F : 0x00), 0);
-        EXPECT_EQ(rows[2] & (bits == 4 ? 0x0F : 0x00), 0);
-        for (int x = 0; x < width; x++)
-            EXPECT_EQ(RawPixelAt(picture, x, 1),
-                      PatternValue(width - 1 - x, 1) & ((1u << bits) - 1));
-        GlobalFree(picture);
-    }
-}
-
 TEST(TransformGeometry, RefusalsLeaveEverythingAsItWas) {
     struct Case {
         int viewKind;

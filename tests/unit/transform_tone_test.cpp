@@ -78,18 +78,6 @@ TEST(TransformTone, InvertPixels) {
     }
 }
 
-TEST(TransformTone, InvertNeedsNoMemory) {
-    HGLOBAL picture = PatternPicture(3, 3, 24);
-    RecordMessages record;
-    FailGlobalAllocAt(1);
-    int word = 0;
-    TransformPicture(&picture, TRANSFORM_INVERT, KIND_RASTER, &word);
-    FailGlobalAllocAt(0);
-    EXPECT_TRUE(record.messages.empty());
-    EXPECT_EQ(word, 8);
-    GlobalFree(picture);
-}
-
 TEST(TransformTone, BrightnessSteps) {
     // Entry 0 is (128, 64, 0); entries 1 and 2 the ends of the scale, which no
     // curve moves. Each row: the step, the level after it, entry 0 after it.

@@ -206,13 +206,13 @@ TEST_F(ColourCommands, RestoreOriginalImageUndoesOrientationAndAdapts) {
 // "256 Best Colors" on a loaded 8-bit file gives back the file's picture,
 // upright again, instead of quantizing it.
 TEST_F(ColourCommands, Best256OnAnEightBitFileRestores) {
-    BmpSpec spec;
-    spec.width = 5;
-    spec.height = 3;
-    spec.bitCount = 8;
-    for (int i = 0; i < 20; i++) spec.colors.push_back(uint32_t(i) * 0x0C0B0A);
-    spec.pixels = PadRows({{0, 1, 2, 3, 4}, {5, 6, 7, 8, 9}, {19, 18, 17, 16, 15}});
-    ASSERT_TRUE(LoadForTest(WriteTestFile("best256.bmp", BuildBmp(spec))));
+    BmpSpec file;
+    file.width = 5;
+    file.height = 3;
+    file.bitCount = 8;
+    for (int i = 0; i < 20; i++) file.colors.push_back(uint32_t(i) * 0x0C0B0A);
+    file.pixels = PadRows({{0, 1, 2, 3, 4}, {5, 6, 7, 8, 9}, {19, 18, 17, 16, 15}});
+    ASSERT_TRUE(LoadForTest(WriteTestFile("best256.bmp", BuildBmp(file))));
     ASSERT_EQ(g_bitCount, 8);
     Bytes loaded = RecordContent(g_picture);
     EXPECT_TRUE(RunColourCommand(CMD_STANDARD_16));

@@ -1,8 +1,9 @@
 // zendra-cli: the picture core from the command line.
 //   zendra-cli info FILE...
-//   zendra-cli convert [--to NAME] [--force] INPUT OUTPUT
+//   zendra-cli convert [--to NAME] [--force] [TOOLS] INPUT OUTPUT
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/tool_options.h"
 #include "core/loader.h"
 #include "core/state.h"
 #include "tools/writers.h"
@@ -11,10 +12,12 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 const char* const kProgram = "zendra-cli";
 const char* g_subject = nullptr; // the file the current messages are about
+int g_messageCount = 0;          // messages printed so far
 
 // Message boxes become one line on stderr, prefixed with the program and the file.
 int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
@@ -28,6 +31,7 @@ int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
         }
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
+    g_messageCount++;
     if (g_subject)
         std::fprintf(stderr, "%s: %s: %s\n", kProgram, g_subject, line.c_str());
     else
@@ -38,7 +42,7 @@ int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
 void Usage(FILE* out) {
     std::fprintf(out,
                  "Usage: %s info FILE...\n"
-                 "       %s convert [--to NAME] [--force] INPUT OUTPUT\n"
+                 "       %s convert [--to NAME] [--force] [TOOLS] INPUT OUTPUT\n"
                  "\n"
                  "info     prints the description of each picture file.\n"
                  "convert  reads INPUT and writes it to OUTPUT in the format NAME, or in the\n"
@@ -58,7 +62,9 @@ void Usage(FILE* out) {
                       "  --force     overwrite OUTPUT if it exists\n"
                       "  --help      show this help and exit\n"
                       "  --version   show the version and exit\n"
-                      "\n"
+                      "\n");
+    std::fputs(ToolOptionsHelp(), out);
+    std::fprintf(out, "\n"
                       "Exit status: 0 on success, 1 when a file failed, 2 on a usage error.\n");
 }
 
@@ -117,6 +123,9 @@ int Convert(int argc, char** argv) {
     bool force = false;
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
+    std::vector<int> tools;
+    const char* error = nullptr;
+    const char* detail = nullptr;
     for (int i = 0; i < argc; i++) {
         const char* a = argv[i];
         if (std::strcmp(a, "--to") == 0) {
@@ -131,6 +140,9 @@ int Convert(int argc, char** argv) {
                 if (fileCount == 2) return UsageError("too many files");
                 files[fileCount++] = argv[i];
             }
+        } else if (ToolOptionParse t = ParseToolOption(argc, argv, &i, &tools, &error, &detail);
+                   t != TOOL_OPTION_NONE) {
+            if (t == TOOL_OPTION_ERROR) return UsageError(error, detail);
         } else if (a[0] == '-' && a[1] != 0) {
             return UsageError("unknown option", a);
         } else {
@@ -169,8 +181,15 @@ int Convert(int argc, char** argv) {
         ReleaseCurrentPicture();
         return 1;
     }
-    OutputResult result =
-        WriteOutputFile(g_picture, output, format->format, format->option1, format->option2, force);
+    const int messagesBefore = g_messageCount;
+    RunToolCommands(tools);
+    if (g_messageCount != messagesBefore) {
+        // A tool that could not do its work has said why; nothing is written.
+        ReleaseCurrentPicture();
+        return 1;
+    }
+    OutputResult result = WriteOutputFile(PictureToWrite(), output, format->format, format->option1,
+                                          format->option2, force);
     ReleaseCurrentPicture();
     switch (result) {
     case OUTPUT_OK:

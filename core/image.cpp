@@ -37,7 +37,9 @@ BYTE* ImagePixels(BITMAPINFOHEADER* header) {
 }
 
 HGLOBAL AllocImageRecord(int64_t width, int64_t height, int bitCount, int colors) {
-    uint64_t bytes = ImageBlockBytes(width, height, bitCount, colors);
+    // Colours-used 0 means the full table of the bit count: make room for it.
+    int tableEntries = colors == 0 && bitCount <= 8 && bitCount > 0 ? 1 << bitCount : colors;
+    uint64_t bytes = ImageBlockBytes(width, height, bitCount, tableEntries);
     if (bytes == 0) return nullptr;
     HGLOBAL image = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(bytes));
     if (!image) return nullptr;

@@ -29,8 +29,9 @@ RGBQUAD ImageColorAt(const BITMAPINFOHEADER* header, unsigned index);
 BYTE* ImagePixels(BITMAPINFOHEADER* header);
 
 // Allocates a zero-filled record with its header set (compression 0,
-// biClrUsed = colors) and returns it unlocked, or null when the geometry is
-// invalid, too large, or the allocation fails. Shows no message.
+// biClrUsed = colors; 0 at 8 bits or fewer gets the full table of the bit
+// count) and returns it unlocked, or null when the geometry is invalid, too
+// large, or the allocation fails. Shows no message.
 HGLOBAL AllocImageRecord(int64_t width, int64_t height, int bitCount, int colors);
 
 // True when the block is a record every tool, writer and drawing path can rely

@@ -226,3 +226,22 @@ TEST(ImagePalette, IndicesPastTheTableAreBlack) {
     GlobalUnlock(image);
     GlobalFree(image);
 }
+
+TEST(ImageRecord, AllocationMakesRoomForTheTableItsHeaderImplies) {
+    struct Case {
+        int bits, colors;
+        SIZE_T bytes;
+    } cases[] = {{8, 0, 40 + 1024 + 4},
+                 {4, 0, 40 + 64 + 4},
+                 {1, 0, 40 + 8 + 4},
+                 {8, 3, 40 + 12 + 4},
+                 {24, 0, 40 + 4}};
+    for (const Case& c : cases) {
+        HGLOBAL image = AllocImageRecord(1, 1, c.bits, c.colors);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(GlobalSize(image), c.bytes) << c.bits << " bits, " << c.colors << " colours";
+        EXPECT_EQ(HeaderOf(image).biClrUsed, DWORD(c.colors));
+        EXPECT_TRUE(IsValidImageRecord(image));
+        GlobalFree(image);
+    }
+}

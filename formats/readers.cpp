@@ -1,6 +1,7 @@
 // The readers this build has, by the format the loader detects.
 #include "core/loader.h"
 #include "formats/native/bmp.h"
+#include "formats/native/iff.h"
 
 ReaderTable g_readers = {
     ReadWindowsBitmap, // windowsBitmap
@@ -9,7 +10,7 @@ ReaderTable g_readers = {
     nullptr,           // gif
     nullptr,           // pcx
     nullptr,           // targa
-    nullptr,           // iff
+    ReadIffPicture,    // iff
     nullptr,           // jpeg
     nullptr,           // png
     nullptr,           // tiff

@@ -1,0 +1,62 @@
+// IFF pictures: the reader of ILBM (bit planes, hold-and-modify, extra-halfbrite)
+// and PBM (chunky) forms, and its pieces.
+#pragma once
+
+#include "platform/win32.h"
+
+// Reads a "FORM" file into a new Image record, or returns null after saying why.
+// The file is left open; the messages have no owner window.
+HGLOBAL ReadIffPicture(HFILE file, HWND owner, char* text);
+
+// The BODY byte stream: the chunk's bytes as they are, or decoded from
+// ByteRun1, read through the caller's buffer and never past the chunk.
+struct IffSource {
+    HFILE file;
+    BYTE* buffer;
+    int capacity;
+    int position;
+    int count;
+    uint64_t unread; // bytes of the chunk still in the file
+    bool packed;
+    int runLeft;     // bytes of the current ByteRun1 packet still to give
+    bool runRepeats; // the packet repeats runValue; otherwise it copies
+    BYTE runValue;
+};
+void OpenIffSource(IffSource* source, HFILE file, BYTE* buffer, int capacity, uint64_t length,
+                   bool packed);
+// Gives the next bytes of the stream; returns how many, fewer than asked
+// only when the stream has ended. A packet may run on from one call into the next.
+size_t ReadIffBytes(IffSource* source, BYTE* out, size_t bytes);
+
+// Bit planes to one byte per pixel. A plane row is rowBytes bytes, leftmost
+// pixel in the most significant bit; bit k of a value comes from plane k.
+// GatherPlanes writes 8 x rowBytes values from count consecutive plane rows.
+void GatherPlanes(const BYTE* planes, size_t rowBytes, int count, BYTE* values);
+
+// Hold-and-modify: turns width values of a six- or eight-plane row into blue,
+// green, red pixels, holding colour-table entry 0 at the start.
+void HamDecodeRow(const BYTE* values, int64_t width, int planes, const RGBQUAD* table, BYTE* bgr);
+
+// How the rows of a BODY become the record's rows.
+enum IffLayout {
+    IFF_ONE_PLANE, // one plane row per row, kept as it is (1-bit record)
+    IFF_PLANES,    // 2 to 8 planes to one colour index per pixel (8-bit record)
+    IFF_PLANES24,  // 8 planes each of red, green, blue (24-bit record)
+    IFF_HAM,       // 6 or 8 hold-and-modify planes (24-bit record)
+    IFF_CHUNKY8,   // PBM: one byte per pixel (8-bit record)
+    IFF_CHUNKY24,  // PBM: red, green, blue per pixel (24-bit record)
+    IFF_NO_ROWS,   // nothing to decode: the rows stay black
+};
+struct IffBody {
+    IffLayout layout;
+    int64_t width, height; // as the BMHD gives them (at most 65535)
+    int planes;
+    bool maskPlane;       // a mask plane row follows each row's planes
+    const RGBQUAD* table; // 256 entries, for hold-and-modify
+};
+// Bytes of work space DecodeIffBody needs besides the source's buffer.
+uint64_t IffWorkBytes(const IffBody* body);
+// Decodes the rows, top row first, into a zero-filled record area of height x
+// stride bytes (bottom row first). Stops where the stream ends.
+void DecodeIffBody(IffSource* source, const IffBody* body, BYTE* pixels, uint64_t stride,
+                   BYTE* work);

@@ -1,6 +1,7 @@
 #include "tools/writers.h"
 
 #include "formats/native/bmp.h"
+#include "formats/native/iff.h"
 
 const char* FormatExtension(int format) {
     switch (format) {
@@ -26,7 +27,7 @@ const char* FormatExtension(int format) {
 }
 
 bool WriterAvailable(int format) {
-    return format == FMT_BMP;
+    return format == FMT_BMP || format == FMT_IFF;
 }
 
 WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option1, int option2) {
@@ -41,6 +42,8 @@ WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option
         if (!CloseHandle(file)) ok = 0;
         return ok ? WRITE_OK : WRITE_FAILED;
     }
+    case FMT_IFF:
+        return WriteIffPicture(image, path, option1, option2) ? WRITE_OK : WRITE_FAILED;
     default:
         return WRITE_UNAVAILABLE;
     }

@@ -1,5 +1,5 @@
 // IFF pictures: the reader of ILBM (bit planes, hold-and-modify, extra-halfbrite)
-// and PBM (chunky) forms, and its pieces.
+// and PBM (chunky) forms, the ILBM writer, and the pieces they share.
 #pragma once
 
 #include "platform/win32.h"
@@ -7,6 +7,11 @@
 // Reads a "FORM" file into a new Image record, or returns null after saying why.
 // The file is left open; the messages have no owner window.
 HGLOBAL ReadIffPicture(HFILE file, HWND owner, char* text);
+
+// Writes the record as an ILBM file at path: packer 1 codes the rows with
+// ByteRun1, ham 1 writes a six-plane hold-and-modify picture. Returns 1 on
+// success, 0 on any failure (no message).
+int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham);
 
 // The BODY byte stream: the chunk's bytes as they are, or decoded from
 // ByteRun1, read through the caller's buffer and never past the chunk.
@@ -28,14 +33,23 @@ void OpenIffSource(IffSource* source, HFILE file, BYTE* buffer, int capacity, ui
 // only when the stream has ended. A packet may run on from one call into the next.
 size_t ReadIffBytes(IffSource* source, BYTE* out, size_t bytes);
 
-// Bit planes to one byte per pixel. A plane row is rowBytes bytes, leftmost
-// pixel in the most significant bit; bit k of a value comes from plane k.
-// GatherPlanes writes 8 x rowBytes values from count consecutive plane rows.
-void GatherPlanes(const BYTE* planes, size_t rowBytes, int count, BYTE* values);
+// Packs one row with ByteRun1, merging a run of two into the literal before it
+// when a literal follows. work holds 2 x length + 1 bytes; returns the bytes used.
+size_t PackByteRun1(const BYTE* row, size_t length, BYTE* work);
 
-// Hold-and-modify: turns width values of a six- or eight-plane row into blue,
-// green, red pixels, holding colour-table entry 0 at the start.
+// Bit planes <-> one byte per pixel. A plane row is rowBytes bytes, leftmost
+// pixel in the most significant bit; bit k of a value belongs to plane k.
+// GatherPlanes writes 8 x rowBytes values from count consecutive plane rows;
+// ScatterPlanes writes count plane rows from width values (unused bits zero).
+void GatherPlanes(const BYTE* planes, size_t rowBytes, int count, BYTE* values);
+void ScatterPlanes(const BYTE* values, int64_t width, int count, BYTE* planes, size_t rowBytes);
+
+// Hold-and-modify. HamDecodeRow turns width values of a six- or eight-plane
+// row into blue, green, red pixels, holding colour-table entry 0 at the start.
+// HamEncodeRow gives the six-plane code of each pixel of a row of red, green,
+// blue triplets, for the sixteen-grey colour table the writer stores.
 void HamDecodeRow(const BYTE* values, int64_t width, int planes, const RGBQUAD* table, BYTE* bgr);
+void HamEncodeRow(const BYTE* rgb, int64_t width, BYTE* codes);
 
 // How the rows of a BODY become the record's rows.
 enum IffLayout {

@@ -1,5 +1,8 @@
-// Hold-and-modify rows: values to colours, six and eight planes.
+// Hold-and-modify rows: values to colours (six and eight planes) and colours
+// to six-plane codes.
 #include "formats/native/iff.h"
+
+#include <cstdlib>
 
 void HamDecodeRow(const BYTE* values, int64_t width, int planes, const RGBQUAD* table, BYTE* bgr) {
     // Six planes: two control bits over four value bits; eight: two over six.
@@ -30,5 +33,37 @@ void HamDecodeRow(const BYTE* values, int64_t width, int planes, const RGBQUAD* 
         bgr[3 * x] = blue;
         bgr[3 * x + 1] = green;
         bgr[3 * x + 2] = red;
+    }
+}
+
+void HamEncodeRow(const BYTE* rgb, int64_t width, BYTE* codes) {
+    int hr = 0, hg = 0, hb = 0;
+    for (int64_t x = 0; x < width; x++) {
+        const int red = rgb[3 * x], green = rgb[3 * x + 1], blue = rgb[3 * x + 2];
+        const int r = red / 16, g = green / 16, b = blue / 16;
+        // 0.299, 0.587 and 0.114 in thousandths, so that the truncation is exact.
+        const int n = (299 * red + 587 * green + 114 * blue) / 1000 / 16;
+        if (x == 0) {
+            codes[x] = BYTE(n);
+            hr = hg = hb = n;
+            continue;
+        }
+        const int grey = std::abs(r - n) + std::abs(g - n) + std::abs(b - n);
+        const int modifyBlue = std::abs(g - hg) + std::abs(r - hr);
+        const int modifyRed = std::abs(b - hb) + std::abs(g - hg);
+        const int modifyGreen = std::abs(r - hr) + std::abs(b - hb);
+        if (grey < modifyBlue && grey < modifyRed && grey < modifyGreen) {
+            codes[x] = BYTE(n);
+            hr = hg = hb = n;
+        } else if (modifyBlue < modifyRed && modifyBlue < modifyGreen) {
+            codes[x] = BYTE(0x10 + b);
+            hb = b;
+        } else if (modifyRed < modifyGreen) {
+            codes[x] = BYTE(0x20 + r);
+            hr = r;
+        } else {
+            codes[x] = BYTE(0x30 + g);
+            hg = g;
+        }
     }
 }

@@ -1,4 +1,4 @@
-// Bit planes to one byte per pixel, eight pixels at a time.
+// Bit planes to one byte per pixel and back, eight pixels at a time.
 #include "formats/native/iff.h"
 
 #include <cstring>
@@ -21,6 +21,12 @@ const SpreadTable kSpread;
 inline void Store64(BYTE* out, uint64_t v) {
     for (int j = 0; j < 8; j++) out[j] = BYTE(v >> (8 * j));
 }
+
+inline uint64_t Load64(const BYTE* in) {
+    uint64_t v = 0;
+    for (int j = 0; j < 8; j++) v |= uint64_t(in[j]) << (8 * j);
+    return v;
+}
 } // namespace
 
 void GatherPlanes(const BYTE* planes, size_t rowBytes, int count, BYTE* values) {
@@ -29,5 +35,27 @@ void GatherPlanes(const BYTE* planes, size_t rowBytes, int count, BYTE* values) 
         // Every spread byte is 0 or 1, so shifting by the plane number stays inside it.
         for (int p = 0; p < count; p++) v |= kSpread.entry[planes[size_t(p) * rowBytes + i]] << p;
         Store64(values + 8 * i, v);
+    }
+}
+
+void ScatterPlanes(const BYTE* values, int64_t width, int count, BYTE* planes, size_t rowBytes) {
+    std::memset(planes, 0, size_t(count) * rowBytes);
+    const uint64_t full = uint64_t(width) / 8;
+    BYTE last[8] = {0};
+    for (uint64_t i = 0; i < full + 1 && i < rowBytes; i++) {
+        const BYTE* group = values + 8 * i;
+        if (i == full) {
+            // The last, partial group: pixels past the width are 0.
+            size_t rest = size_t(uint64_t(width) - 8 * full);
+            if (rest == 0) break;
+            std::memcpy(last, group, rest);
+            group = last;
+        }
+        const uint64_t v = Load64(group);
+        for (int p = 0; p < count; p++) {
+            // Bit 0 of each byte, moved so that byte j lands on bit 7 - j of the top byte.
+            uint64_t bits = (v >> p) & 0x0101010101010101ull;
+            planes[size_t(p) * rowBytes + i] = BYTE((bits * 0x8040201008040201ull) >> 56);
+        }
     }
 }

@@ -1,11 +1,14 @@
 // Building IFF files for the tests, byte by byte and independently of the
 // reader and writer: big-endian numbers, chunks with their pad byte, plane rows
-// made bit by bit, and a ByteRun1 coder of its own.
+// made bit by bit, and a ByteRun1 coder of its own; and records to write.
 #pragma once
 
 #include "test_util.h"
 
+#include "core/image.h"
+
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -133,4 +136,49 @@ inline Bytes SimpleByteRun1Rows(const Bytes& data, size_t rowBytes) {
         out.insert(out.end(), packed.begin(), packed.end());
     }
     return out;
+}
+
+// A record whose pixel (x, y from the top) is value(x, y): a colour index up
+// to 8 bits, the 5-5-5 word at 16 bits, 0xRRGGBB at 24 and 32 bits.
+inline HGLOBAL MakeRecord(int width, int height, int bits, const std::vector<uint32_t>& colors,
+                          const std::function<uint32_t(int, int)>& value) {
+    HGLOBAL image = AllocImageRecord(width, height, bits, bits <= 8 ? int(colors.size()) : 0);
+    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
+    BYTE* table = reinterpret_cast<BYTE*>(h) + 40;
+    for (size_t i = 0; i < colors.size() && bits <= 8; i++) {
+        table[4 * i] = BYTE(colors[i]);
+        table[4 * i + 1] = BYTE(colors[i] >> 8);
+        table[4 * i + 2] = BYTE(colors[i] >> 16);
+    }
+    const uint64_t stride = ImageStride(width, bits);
+    for (int y = 0; y < height; y++) {
+        BYTE* row = ImagePixels(h) + stride * uint64_t(height - 1 - y);
+        for (int x = 0; x < width; x++) {
+            uint32_t v = value(x, y);
+            switch (bits) {
+            case 1:
+                if (v) row[x / 8] |= BYTE(0x80 >> (x % 8));
+                break;
+            case 4:
+                row[x / 2] |= BYTE((x & 1) ? v : v << 4);
+                break;
+            case 8:
+                row[x] = BYTE(v);
+                break;
+            case 16:
+                row[2 * x] = BYTE(v);
+                row[2 * x + 1] = BYTE(v >> 8);
+                break;
+            default: {
+                BYTE* p = row + (bits / 8) * x;
+                p[0] = BYTE(v);
+                p[1] = BYTE(v >> 8);
+                p[2] = BYTE(v >> 16);
+                if (bits == 32) p[3] = 0x77; // the fourth byte is not a colour
+            }
+            }
+        }
+    }
+    GlobalUnlock(image);
+    return image;
 }

@@ -39,4 +39,15 @@ printf 'bmp -> bmp 8000x6000x24 (%s MB): cp %.3fs, zendra-cli %.3fs, ratio %.2f 
     "$(( $(stat -c %s "$src") / 1000000 ))" "$cp_time" "$z_time" "$(echo "$z_time / $cp_time" | bc -l)"
 rm -f "$work/copy.bmp" "$work/out.bmp"
 
+ilbm="$work/big24.iff"
+if [ ! -f "$ilbm" ]; then
+    echo "making a 4000 x 3000 24-plane ByteRun1 ILBM..."
+    ppmpat -g2 4000 3000 2>/dev/null | ppmtoilbm -24force -compress > "$ilbm" 2>/dev/null
+fi
+n_time=$(best 3 sh -c "ilbmtoppm '$ilbm' > /dev/null")
+z_time=$(best 3 "$cli" convert --force "$ilbm" "$work/out.bmp")
+printf 'iff -> bmp 4000x3000x24 packed: ilbmtoppm %.3fs, zendra-cli %.3fs, ratio %.2f\n' \
+    "$n_time" "$z_time" "$(echo "$z_time / $n_time" | bc -l)"
+rm -f "$work/out.bmp"
+
 "$build/bench/bench_decode" --benchmark_min_time=1

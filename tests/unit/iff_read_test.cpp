@@ -6,6 +6,7 @@
 #include "core/image.h"
 #include "core/loader.h"
 #include "core/state.h"
+#include "formats/native/iff.h"
 
 #include <gtest/gtest.h>
 
@@ -565,6 +566,15 @@ TEST(IffReaderHostile, LyingSizesAndImpossibleLayouts) {
         if (loaded && c.check) {
             EXPECT_TRUE(c.check(&why)) << c.name << ": " << why;
         }
+        if (!c.message) continue;
+        // The reader's messages have no owner window, whatever owner it is given.
+        RecordMessages direct;
+        HFILE file = _lopen(WriteTestFile("direct.iff", c.file).c_str(), OF_READ);
+        char text[INFO_TEXT_SIZE] = {0};
+        EXPECT_EQ(ReadIffPicture(file, reinterpret_cast<HWND>(uintptr_t(0x1234)), text), nullptr);
+        _lclose(file);
+        ASSERT_EQ(direct.messages.size(), 1u) << c.name;
+        EXPECT_EQ(direct.messages[0].owner, nullptr) << c.name;
     }
 }
 

@@ -169,8 +169,10 @@ fi
 if step "build win64" build build/win64 "" "" \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" -DZENDRA_TESTS=ON; then
     step "tests win64 (Wine)" bash scripts/wine-run.sh build/win64/tests/unit_tests.exe
+    step "shell tests win64 (Wine)" bash scripts/wine-run.sh build/win64/tests/win/shell_tests.exe
 else
     not_run "tests win64 (Wine)" "build win64"
+    not_run "shell tests win64 (Wine)" "build win64"
 fi
 
 # Windows, i686: compiled and linked only (this machine cannot run 32-bit programs).

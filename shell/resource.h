@@ -1,0 +1,72 @@
+// Identifiers of the program's resources: the browser dialog's controls, the
+// viewer's menu commands and the named resources. Included by resources.rc.
+#pragma once
+
+#define IDD_BROWSER 1536
+
+#define IDC_CONFIRM 1
+#define IDC_EXIT 2
+#define IDC_FILE_NAME_LABEL 1090
+#define IDC_FILE_NAME 1152
+#define IDC_FILE_LIST 1120
+#define IDC_DIR_LIST 1121
+#define IDC_TYPE_LABEL 1089
+#define IDC_TYPE_LIST 1136
+#define IDC_DRIVE_LABEL 1091
+#define IDC_DRIVE_LIST 1137
+#define IDC_CENTER 1010
+#define IDC_TILE 1009
+#define IDC_FULL_SCREEN 1013
+#define IDC_READ_ONLY 1040
+#define IDC_PREVIEW 1008
+#define IDC_HELP_BUTTON 1015
+
+#define CM_CLOSE_FILE 102
+#define CM_PRINT_NORMAL 103
+#define CM_PRINT_LARGE 104
+#define CM_FULL_SCREEN 105
+#define CM_CENTER_TILE 106
+#define CM_PRINT_TILED 108
+#define CM_ABOUT 109
+#define CM_FILE_INFO 110
+#define CM_DELETE_FILE 111
+#define CM_SLIDESHOW 114
+#define CM_NEXT_FILE 115
+#define CM_LAST_FILE 116
+#define CM_BMP 117
+#define CM_JPG 118
+#define CM_GIF 136
+#define CM_TIFF_CAPTION 138
+#define CM_TIFF_NONE 139
+#define CM_TIFF_LZW 140
+#define CM_TIFF_JPEG 141
+#define CM_TIFF_HUFFMAN 142
+#define CM_TIFF_G3 143
+#define CM_TIFF_G4 144
+#define CM_TIFF_PACKBITS 145
+#define CM_TIFF_DEFLATE 146
+#define CM_TIFF_NONE_TILES 154
+#define CM_TIFF_HUFFMAN_TILES 155
+#define CM_TIFF_G3_TILES 156
+#define CM_TIFF_G4_TILES 157
+#define CM_TIFF_LZW_TILES 158
+#define CM_TIFF_JPEG_TILES 159
+#define CM_TIFF_PACKBITS_TILES 160
+#define CM_TIFF_DEFLATE_TILES 161
+#define CM_PNG 163
+#define CM_PNG_ADAM7 164
+#define CM_GIF_INTERLACED 165
+#define CM_JPG_PROGRESSIVE 166
+#define CM_TGA 168
+#define CM_TGA_RLE 169
+#define CM_PCX 172
+#define CM_BMP_RLE 173
+#define CM_IFF 174
+#define CM_IFF_PACKED 175
+#define CM_IFF_HAM 176
+#define CM_IFF_HAM_PACKED 177
+#define CM_BMP_555 178
+#define CM_BMP_565 179
+#define CM_HELP 180
+
+#define HELP_CONTEXT_BROWSER 102

@@ -1,0 +1,54 @@
+// The Windows program: the browser dialog (the system's Open File dialog with
+// a hook and a template), its preview, the viewer window and their drawing.
+#pragma once
+
+#include "platform/win32.h"
+
+extern HINSTANCE g_instance;
+// Tests set a display depth here to take the palette-display paths; 0 asks
+// the display itself.
+extern int g_displayDepthOverride;
+// Set until the first WM_INITDIALOG has initialised the state and registered
+// the window classes.
+extern bool g_firstDialogInit;
+// Direction of LoadNeighbour: 1 next, 0 previous.
+extern int g_direction;
+
+const char* const HELP_FILE = "ZendraHelp.hlp";
+// Appended to the file name in the viewer's caption.
+const char* const SIZE_SUFFIX_FORMAT = "     %llu bytes";
+
+// Entry point body: fills the OPENFILENAME, runs the dialog, returns 1.
+int RunBrowser(HINSTANCE instance, const char* commandLine);
+// The filter list "Images" and "All Files (*.*)", each string ended by a zero
+// byte and the list by a second one; returns the bytes used including the last zero.
+size_t BuildFilter(char* out, size_t size);
+UINT_PTR CALLBACK BrowserHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Planes x bits per pixel of a device, unless tests chose a depth.
+int DisplayDepth(HDC dc);
+
+// Loads the file selected in the browser's list and draws it into the preview.
+void LoadPreview(HWND dialog, int left, int top, int width, int height);
+// Steps the browser's selection by g_direction and loads that file for target.
+void LoadNeighbour(HWND target, int unused);
+// The white, black-outlined square the preview is drawn in.
+void DrawPreviewFrame(HDC dc, int left, int top, int width, int height);
+// Stretches the current raster picture into the preview rectangle.
+void DrawPreviewPicture(HDC dc);
+
+// Draws a locked picture into a window outside its paint: 0 centred, 1 tiled.
+void DrawIntoWindow(BITMAPINFOHEADER* image, HWND window, HPALETTE palette, int placement,
+                    bool showName);
+// White client area and the standard colours realised again.
+void ResetDisplayPalette(HWND window, int colors);
+void TwipsPerPixelOf(HDC dc, int* x, int* y);
+
+// The viewer ("Meta") and the windows it opens.
+LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void OpenViewer(const char* caption);
+void OpenFullScreen();
+void PaintPictureWindow(HWND window);
+void RefreshMenuState();
+// "name     N bytes" into out (always terminated).
+void ViewerCaption(char* out, size_t size);

@@ -1,0 +1,128 @@
+// The browser dialog: start, EXIT, the preview load and the command line.
+#include "shell_test_util.h"
+
+#include "core/state.h"
+#include "shell/resource.h"
+#include "shell/shell.h"
+#include "unit/test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+// A 2 x 2 true-colour bitmap: red, green on top; blue, white below.
+Bytes QuadrantBitmap() {
+    BmpSpec spec;
+    spec.width = 2;
+    spec.height = 2;
+    spec.bitCount = 24;
+    // Bottom row first, blue green red per pixel, rows padded to 4 bytes.
+    spec.pixels = PadRows({{0xFF, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0xFF, 0, 0xFF, 0}});
+    return BuildBmp(spec);
+}
+
+std::string Folder(const std::string& name) {
+    std::string dir = TestDir() + "\\" + name;
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+} // namespace
+
+TEST(Browser, ExitEndsTheDialogAndTheEntryPointReturnsOne) {
+    HWND seen = nullptr;
+    int result = RunDialog("", [&](HWND dialog) {
+        seen = dialog;
+        char title[128];
+        GetWindowTextA(dialog, title, sizeof title);
+        EXPECT_STREQ(title, "Zendra Graphics' File Viewer");
+        // The Read Only box is disabled and hidden; the preview square exists.
+        HWND readOnly = GetDlgItem(dialog, IDC_READ_ONLY);
+        EXPECT_FALSE(IsWindowEnabled(readOnly));
+        EXPECT_FALSE(IsWindowVisible(readOnly));
+        EXPECT_NE(GetDlgItem(dialog, IDC_PREVIEW), nullptr);
+        EXPECT_EQ(g_viewKind, KIND_NONE);
+        SendMessageA(dialog, WM_COMMAND, IDC_EXIT, 0);
+    });
+    EXPECT_EQ(result, 1);
+    ASSERT_NE(seen, nullptr);
+    // EndDialog leaves the window to the modal loop, which destroys it on its way out.
+    EXPECT_FALSE(IsWindow(seen));
+}
+
+TEST(Browser, FilterListsImagesThenAllFiles) {
+    char filter[300];
+    size_t n = BuildFilter(filter, sizeof filter);
+    ASSERT_GT(n, 0u);
+    EXPECT_STREQ(filter, "Images");
+    const char* second = filter + std::strlen(filter) + 1;
+    EXPECT_STREQ(second, "*.bmp;*.dib;*.gif;*.pcx;*.rle;*.jpg;*.jpe;*.tif;*.tga;*.png;*.iff;*.lbm;"
+                         "*.wmf;*.emf;*.ico;*.cur;*.ani");
+    const char* third = second + std::strlen(second) + 1;
+    EXPECT_STREQ(third, "All Files (*.*)");
+    const char* fourth = third + std::strlen(third) + 1;
+    EXPECT_STREQ(fourth, "*.*");
+    EXPECT_EQ(fourth + std::strlen(fourth) + 2, filter + n);
+    EXPECT_EQ(filter[n - 1], 0);
+    EXPECT_EQ(filter[n - 2], 0);
+    EXPECT_EQ(BuildFilter(filter, 10), 0u);
+}
+
+TEST(Browser, ConfirmingAFileLoadsItAndStretchesItIntoThePreview) {
+    std::string dir = Folder("confirm");
+    WriteTestFile("confirm\\quad.bmp", QuadrantBitmap());
+    BmpSpec grey;
+    grey.bitCount = 24;
+    grey.pixels = PadRows({{0x80, 0x80, 0x80}});
+    WriteTestFile("confirm\\grey.bmp", BuildBmp(grey));
+    RunDialog(dir + "\\grey.bmp", [&](HWND dialog) {
+        PumpMessages(); // the command-line file's posted OK command
+        EXPECT_STREQ(g_fileName, "grey.bmp");
+        ConfirmFile(dialog, "quad.bmp");
+        EXPECT_STREQ(g_fileName, "quad.bmp");
+        EXPECT_EQ(g_viewKind, KIND_RASTER);
+        ASSERT_NE(g_picture, nullptr);
+        EXPECT_EQ(g_bitCount, 24);
+        EXPECT_EQ(g_fileSize, QuadrantBitmap().size());
+        BITMAPINFOHEADER header = HeaderOf(g_picture);
+        EXPECT_EQ(header.biWidth, 2);
+        EXPECT_EQ(header.biHeight, 2);
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        struct {
+            int x, y;
+            uint32_t rgb;
+        } const cases[] = {{80, 80, 0xFF0000},   {240, 80, 0x00FF00}, {80, 240, 0x0000FF},
+                           {240, 240, 0xFFFFFF}, {2, 2, 0xFF0000},    {317, 317, 0xFFFFFF}};
+        for (const auto& c : cases)
+            EXPECT_EQ(WindowPixel(preview, c.x, c.y), c.rgb) << c.x << "," << c.y;
+    });
+}
+
+TEST(Browser, CommandLinePathSelectsAndPreviewsItsFile) {
+    std::string dir = Folder("cmdline");
+    WriteTestFile("cmdline\\a.bmp", QuadrantBitmap());
+    WriteTestFile("cmdline\\b.bmp", QuadrantBitmap());
+    RunDialog(dir + "\\b.bmp", [&](HWND dialog) {
+        HWND list = GetDlgItem(dialog, IDC_FILE_LIST);
+        char selected[64] = "";
+        LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+        ASSERT_NE(index, LB_ERR);
+        SendMessageA(list, LB_GETTEXT, WPARAM(index), LPARAM(selected));
+        EXPECT_STREQ(selected, "b.bmp");
+        PumpMessages();
+        EXPECT_EQ(g_viewKind, KIND_RASTER);
+        EXPECT_NE(g_picture, nullptr);
+        EXPECT_EQ(WindowPixel(GetDlgItem(dialog, IDC_PREVIEW), 240, 80), 0x00FF00u);
+    });
+}
+
+TEST(Browser, MissingCommandLineFileLeavesNothingSelected) {
+    std::string dir = Folder("missing");
+    WriteTestFile("missing\\here.bmp", QuadrantBitmap());
+    RunDialog(dir + "\\absent.bmp", [&](HWND dialog) {
+        PumpMessages();
+        EXPECT_STREQ(g_fileName, "");
+        EXPECT_EQ(g_picture, nullptr);
+        EXPECT_EQ(g_viewKind, KIND_NONE);
+    });
+}

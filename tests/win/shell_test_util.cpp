@@ -1,0 +1,85 @@
+#include "shell_test_util.h"
+
+#include "core/state.h"
+#include "shell/resource.h"
+#include "shell/shell.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const UINT kRunBody = WM_APP + 1;
+const std::function<void(HWND)>* g_body = nullptr;
+int g_waits = 0;
+
+LRESULT CALLBACK DriverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kRunBody) return DefWindowProcA(window, message, wParam, lParam);
+    if (!g_dialog || !IsWindow(g_dialog)) {
+        // The dialog's loop is not running yet: ask again from the queue.
+        EXPECT_LT(++g_waits, 1000) << "the browser dialog never started";
+        if (g_waits < 1000) PostMessageA(window, kRunBody, 0, 0);
+        return 0;
+    }
+    HWND dialog = g_dialog;
+    (*g_body)(dialog);
+    if (IsWindow(dialog)) SendMessageA(dialog, WM_COMMAND, IDC_EXIT, 0);
+    return 0;
+}
+} // namespace
+
+int RunDialog(const std::string& commandLine, const std::function<void(HWND)>& body) {
+    static bool registered = false;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DriverProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = "ZendraTestDriver";
+        registered = RegisterClassA(&wc) != 0;
+    }
+    HWND driver = CreateWindowExA(0, "ZendraTestDriver", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  instance, nullptr);
+    g_body = &body;
+    g_waits = 0;
+    g_dialog = nullptr;
+    g_firstDialogInit = true;
+    PostMessageA(driver, kRunBody, 0, 0);
+    int result = RunBrowser(instance, commandLine.c_str());
+    // EXIT posts the quit message; it must not end the next test's dialog.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    DestroyWindow(driver);
+    g_body = nullptr;
+    return result;
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(int(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+uint32_t WindowPixel(HWND window, int x, int y) {
+    HDC dc = GetDC(window);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+void ConfirmFile(HWND dialog, const std::string& name) {
+    HWND list = GetDlgItem(dialog, IDC_FILE_LIST);
+    SendMessageA(list, LB_SELECTSTRING, WPARAM(-1), LPARAM(name.c_str()));
+    SendMessageA(dialog, WM_COMMAND, IDC_CONFIRM, 0);
+}
+
+std::string WindowText(HWND window) {
+    char text[512];
+    int n = GetWindowTextA(window, text, sizeof text);
+    return std::string(text, n > 0 ? size_t(n) : 0);
+}

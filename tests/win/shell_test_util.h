@@ -1,0 +1,24 @@
+// Running the real browser dialog inside a test: the body runs from the
+// dialog's own modal loop, then EXIT ends the dialog.
+#pragma once
+
+#include "platform/win32.h"
+
+#include <functional>
+#include <string>
+
+// Runs RunBrowser with the command line; body gets the dialog once its modal
+// loop runs. Ends with EXIT if the body left the dialog open. Returns what
+// RunBrowser returned.
+int RunDialog(const std::string& commandLine, const std::function<void(HWND)>& body);
+
+// Dispatches every message waiting in this thread's queue.
+void PumpMessages();
+
+// A pixel of a window's client area as 0x00RRGGBB.
+uint32_t WindowPixel(HWND window, int x, int y);
+
+// Selects a name in the file list (1120) and sends the OK command.
+void ConfirmFile(HWND dialog, const std::string& name);
+
+std::string WindowText(HWND window);

@@ -2,14 +2,16 @@
 #include "core/loader.h"
 #include "formats/native/bmp.h"
 #include "formats/native/iff.h"
+#include "formats/native/pcx.h"
+#include "formats/native/tga.h"
 
 ReaderTable g_readers = {
     ReadWindowsBitmap, // windowsBitmap
     ReadOs2Bitmap,     // os2Bitmap
     ReadOs2v2Bitmap,   // os2v2Bitmap
     nullptr,           // gif
-    nullptr,           // pcx
-    nullptr,           // targa
+    ReadPcx,           // pcx
+    ReadTarga,         // targa
     ReadIffPicture,    // iff
     nullptr,           // jpeg
     nullptr,           // png

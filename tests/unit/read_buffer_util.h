@@ -1,0 +1,39 @@
+// Calling the PCX and Targa readers directly, as the loader does: the file at
+// offset 0 and a 2048-byte read buffer lent for the call.
+#pragma once
+
+#include "test_util.h"
+
+#include "core/loader.h"
+#include "core/state.h"
+
+#include <string>
+
+typedef HGLOBAL (*BufferedReader)(HFILE file, HWND owner, char* text);
+
+inline HGLOBAL ReadWithBuffer(BufferedReader reader, const std::string& path,
+                              std::string* text = nullptr) {
+    static BYTE buffer[READ_BUFFER_SIZE];
+    char info[INFO_TEXT_SIZE] = {0};
+    HFILE file = _lopen(path.c_str(), OF_READ);
+    if (file == HFILE_ERROR) return nullptr;
+    BYTE* lent = g_readBuffer;
+    g_readBuffer = buffer;
+    HGLOBAL image = reader(file, nullptr, info);
+    g_readBuffer = lent;
+    _lclose(file);
+    if (text) *text = info;
+    return image;
+}
+
+inline HGLOBAL ReadBytesWithBuffer(BufferedReader reader, const std::string& name,
+                                   const Bytes& bytes, std::string* text = nullptr) {
+    return ReadWithBuffer(reader, WriteTestFile(name, bytes), text);
+}
+
+// Messages joined by " | ", for failure output and exact comparisons.
+inline std::string JoinedMessages(const RecordMessages& r) {
+    std::string s;
+    for (const MessageRecord& m : r.messages) s += (s.empty() ? "" : " | ") + m.text;
+    return s;
+}

@@ -2,6 +2,8 @@
 
 #include "formats/native/bmp.h"
 #include "formats/native/iff.h"
+#include "formats/native/pcx.h"
+#include "formats/native/tga.h"
 
 const char* FormatExtension(int format) {
     switch (format) {
@@ -27,7 +29,7 @@ const char* FormatExtension(int format) {
 }
 
 bool WriterAvailable(int format) {
-    return format == FMT_BMP || format == FMT_IFF;
+    return format == FMT_BMP || format == FMT_IFF || format == FMT_PCX || format == FMT_TGA;
 }
 
 WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option1, int option2) {
@@ -44,6 +46,10 @@ WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option
     }
     case FMT_IFF:
         return WriteIffPicture(image, path, option1, option2) ? WRITE_OK : WRITE_FAILED;
+    case FMT_PCX:
+        return WritePcx(image, path) ? WRITE_OK : WRITE_FAILED;
+    case FMT_TGA:
+        return WriteTarga(image, path, option1) ? WRITE_OK : WRITE_FAILED;
     default:
         return WRITE_UNAVAILABLE;
     }

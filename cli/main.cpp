@@ -9,6 +9,7 @@
 #include "tools/writers.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -171,8 +172,15 @@ int Convert(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
         return 1;
     }
+    const int messagesBeforeLoad = g_messageCount;
     if (!Load(input)) {
         if (!g_infoText[0] && Exists(input)) ReportNotRead(input);
+        return 1;
+    }
+    if (g_messageCount != messagesBeforeLoad) {
+        // A reader that met an error still hands over what it has (a picture
+        // left black where it could not decode): that is not a conversion.
+        ReleaseCurrentPicture();
         return 1;
     }
     if (g_viewKind != KIND_RASTER) {
@@ -212,6 +220,8 @@ int Convert(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     SetMessageSink(PrintMessage);
+    // Lets the tests reach the memory-failure paths of a real run.
+    if (const char* fail = std::getenv("ZENDRA_FAIL_ALLOC")) FailGlobalAllocAt(std::atoi(fail));
     InitImageState();
     g_displayDepth = 32; // true colour: pictures are never reduced for showing
     if (argc < 2) return UsageError("missing command");

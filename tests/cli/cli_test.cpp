@@ -14,9 +14,12 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun RunCli(const std::string& args) {
+// Runs zendra-cli; failAlloc, when given, makes its nth memory block fail.
+CliRun RunCli(const std::string& args, const char* failAlloc = nullptr) {
     std::string errFile = TestDir() + "/stderr.txt";
-    std::string command = std::string(ZENDRA_CLI) + " " + args + " 2>" + errFile + " </dev/null";
+    std::string prefix = failAlloc ? std::string("ZENDRA_FAIL_ALLOC=") + failAlloc + " " : "";
+    std::string command =
+        prefix + std::string(ZENDRA_CLI) + " " + args + " 2>" + errFile + " </dev/null";
     CliRun run;
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -108,4 +111,33 @@ TEST(Cli, NeverOverwritesWithoutForce) {
     EXPECT_EQ(Bytes(written.begin() + 54, written.end()), Bytes(source.begin() + 54, source.end()));
     for (const std::string& name : FilesIn(TestDir()))
         EXPECT_EQ(name.find(".zendra"), std::string::npos) << "no temporary file is left";
+}
+
+TEST(Cli, AReaderErrorIsNotAConversion) {
+    // An RLE 8 picture: the record is the first allocation, the decoder's read
+    // buffer the second. Without its buffer the reader hands over a black
+    // picture after its message; zendra-cli must not write that as a success.
+    BmpSpec spec;
+    spec.width = 4;
+    spec.height = 1;
+    spec.bitCount = 8;
+    spec.compression = BI_RLE8;
+    spec.clrUsed = 2;
+    spec.colors = {0x000000, 0xFFFFFF};
+    spec.pixels = {4, 1, 0, 1};
+    std::string input = WriteTestFile("rle8.bmp", BuildBmp(spec));
+    struct Case {
+        const char* fail;
+        int status;
+        bool written;
+    } cases[] = {{"0", 0, true}, {"1", 1, false}, {"2", 1, false}};
+    for (const Case& c : cases) {
+        std::string output = TestDir() + "/rle8-out-" + c.fail + ".bmp";
+        CliRun run = RunCli(std::string("convert ") + input + " " + output, c.fail);
+        EXPECT_EQ(run.status, c.status) << c.fail << "\n" << run.err;
+        EXPECT_EQ(FileExists(output), c.written) << c.fail;
+        if (c.status) {
+            EXPECT_NE(run.err.find("Memory Allocation Error"), std::string::npos) << c.fail;
+        }
+    }
 }

@@ -29,7 +29,7 @@ best() {
 src="$work/big24.bmp"
 if [ ! -f "$src" ]; then
     echo "making an 8000 x 6000 24-bit bitmap..."
-    ppmpat -g2 -color 8000 6000 2>/dev/null | ppmtobmp -windows -bpp 24 > "$src" 2>/dev/null \
+    ppmpat -madras 8000 6000 2>/dev/null | ppmtobmp -windows -bpp 24 > "$src" 2>/dev/null \
         || convert -size 8000x6000 plasma:fractal -type TrueColor BMP3:"$src"
 fi
 sync
@@ -42,7 +42,7 @@ rm -f "$work/copy.bmp" "$work/out.bmp"
 ilbm="$work/big24.iff"
 if [ ! -f "$ilbm" ]; then
     echo "making a 4000 x 3000 24-plane ByteRun1 ILBM..."
-    ppmpat -g2 4000 3000 2>/dev/null | ppmtoilbm -24force -compress > "$ilbm" 2>/dev/null
+    ppmpat -madras 4000 3000 2>/dev/null | ppmtoilbm -24force -compress > "$ilbm" 2>/dev/null
 fi
 n_time=$(best 3 sh -c "ilbmtoppm '$ilbm' > /dev/null")
 z_time=$(best 3 "$cli" convert --force "$ilbm" "$work/out.bmp")

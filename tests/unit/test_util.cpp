@@ -209,8 +209,8 @@ uint32_t PixelAt(HGLOBAL image, int x, int y) {
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     uint32_t rgb = v;
     if (h->biBitCount <= 8) {
-        const BYTE* c = reinterpret_cast<const BYTE*>(h) + 40 + 4 * v;
-        rgb = (uint32_t(c[2]) << 16) | (c[1] << 8) | c[0];
+        RGBQUAD c = ImageColorAt(h, v);
+        rgb = (uint32_t(c.rgbRed) << 16) | (c.rgbGreen << 8) | c.rgbBlue;
     } else if (h->biBitCount == 16) {
         // 5-5-5 components widened as netpbm and ImageMagick widen them.
         auto widen = [](uint32_t c) { return (c << 3) | (c >> 2); };

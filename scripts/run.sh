@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the native zendra-cli and shows it at work on a small sample picture:
+# Builds the native zendra-cli and shows it at work on a small sample picture,
+# then starts the viewer, zendra.exe, on a folder of sample pictures:
 #
 #   bash scripts/run.sh
 #
 # Makes build/sample/sample.bmp (a 96x64 true-colour pattern drawn by netpbm),
 # prints `zendra-cli info` of it, converts it to build/sample/converted.bmp and
-# checks with netpbm that both files hold the same pixels.
+# checks with netpbm that both files hold the same pixels. Then makes
+# build/sample/pictures/ (bitmaps of 24, 8, 4 and 1 bits) and builds zendra.exe
+# (build/win64): with a display the viewer opens there on the first picture;
+# without one it runs under Xvfb, build/sample/zendra-screenshot.png is saved
+# and printed, and EXIT ends the program.
 set -euo pipefail
 exec < /dev/null
 
@@ -47,3 +52,59 @@ else
     echo "netpbm reads different pixels from $sample and $converted." >&2
     exit 1
 fi
+
+# The viewer: zendra.exe (the x86_64 build, under Wine) on a folder of sample
+# pictures made here. With a display it opens there and runs until EXIT; without
+# one it runs under Xvfb, a screenshot is saved, and EXIT ends it.
+pictures=build/sample/pictures
+mkdir -p "$pictures"
+echo
+echo "Sample pictures in $pictures:"
+ppmpat -madras 256 192 2> /dev/null > build/sample/madras.ppm
+ppmtobmp -bpp=24 build/sample/madras.ppm > "$pictures/madras-24.bmp" 2> /dev/null
+pnmquant 256 build/sample/madras.ppm 2> /dev/null | ppmtobmp -bpp=8 > "$pictures/madras-8.bmp" 2> /dev/null
+ppmpat -gingham3 200 150 2> /dev/null | pnmquant 16 2> /dev/null |
+    ppmtobmp -bpp=4 > "$pictures/gingham-4.bmp" 2> /dev/null
+pgmramp -ellipse 160 160 2> /dev/null | pgmtopbm 2> /dev/null |
+    ppmtobmp -bpp=1 > "$pictures/ellipse-1.bmp" 2> /dev/null
+ls "$pictures"
+
+if [ ! -f build/win64/build.ninja ]; then
+    cmake -S . -B build/win64 -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" -DZENDRA_TESTS=ON
+fi
+ninja -C build/win64 zendra zendra-press-exit
+# Wine shows the Unix root as drive Z:.
+first="Z:${top//\//\\}\\build\\sample\\pictures\\madras-24.bmp"
+
+if [ -n "${DISPLAY:-}" ]; then
+    echo
+    echo "Starting zendra.exe on $pictures; its EXIT button ends it."
+    bash scripts/wine-run.sh build/win64/zendra.exe "$first"
+    exit 0
+fi
+
+shot=$top/build/sample/zendra-screenshot.png
+echo
+echo "No display: zendra.exe runs under Xvfb for a screenshot."
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    set -u
+    bash scripts/wine-run.sh build/win64/zendra.exe "$1" &
+    program=$!
+    # Until the browser window is on the screen (at most a minute), then a
+    # moment for the preview to be drawn.
+    for _ in $(seq 60); do
+        xwininfo -root -tree 2> /dev/null | grep -q "Zendra Graphics" && break
+        sleep 1
+    done
+    sleep 3
+    import -window root "$2"
+    for _ in $(seq 10); do
+        WINEPREFIX=${ZENDRA_WINEPREFIX:-$PWD/build/win64/wineprefix} WINEDEBUG=-all \
+            wine build/win64/tests/win/zendra-press-exit.exe && break
+        sleep 1
+    done
+    wait "$program"
+' run-viewer "$first" "$shot" || status=$?
+echo "zendra.exe ended with status ${status:-0} (1 is its normal exit)."
+echo "Screenshot: $shot"

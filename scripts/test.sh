@@ -170,9 +170,11 @@ if step "build win64" build build/win64 "" "" \
     -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" -DZENDRA_TESTS=ON; then
     step "tests win64 (Wine)" bash scripts/wine-run.sh build/win64/tests/unit_tests.exe
     step "shell tests win64 (Wine)" bash scripts/wine-run.sh build/win64/tests/win/shell_tests.exe
+    step "end-to-end win64 (Xvfb)" bash tests/win/end_to_end.sh build/win64
 else
     not_run "tests win64 (Wine)" "build win64"
     not_run "shell tests win64 (Wine)" "build win64"
+    not_run "end-to-end win64 (Xvfb)" "build win64"
 fi
 
 # Windows, i686: compiled and linked only (this machine cannot run 32-bit programs).

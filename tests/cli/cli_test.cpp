@@ -33,12 +33,12 @@ CliRun RunCli(const std::string& args, const char* failAlloc = nullptr) {
 }
 
 std::string Sample() {
-    BmpSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.bitCount = 24;
-    spec.pixels = PadRows({{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}});
-    return WriteTestFile("sample.bmp", BuildBmp(spec));
+    BmpSpec bmpFile;
+    bmpFile.width = 3;
+    bmpFile.height = 2;
+    bmpFile.bitCount = 24;
+    bmpFile.pixels = PadRows({{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}});
+    return WriteTestFile("sample.bmp", BuildBmp(bmpFile));
 }
 
 std::vector<std::string> FilesIn(const std::string& dir) {
@@ -117,15 +117,15 @@ TEST(Cli, AReaderErrorIsNotAConversion) {
     // An RLE 8 picture: the record is the first allocation, the decoder's read
     // buffer the second. Without its buffer the reader hands over a black
     // picture after its message; zendra-cli must not write that as a success.
-    BmpSpec spec;
-    spec.width = 4;
-    spec.height = 1;
-    spec.bitCount = 8;
-    spec.compression = BI_RLE8;
-    spec.clrUsed = 2;
-    spec.colors = {0x000000, 0xFFFFFF};
-    spec.pixels = {4, 1, 0, 1};
-    std::string input = WriteTestFile("rle8.bmp", BuildBmp(spec));
+    BmpSpec bmpFile;
+    bmpFile.width = 4;
+    bmpFile.height = 1;
+    bmpFile.bitCount = 8;
+    bmpFile.compression = BI_RLE8;
+    bmpFile.clrUsed = 2;
+    bmpFile.colors = {0x000000, 0xFFFFFF};
+    bmpFile.pixels = {4, 1, 0, 1};
+    std::string input = WriteTestFile("rle8.bmp", BuildBmp(bmpFile));
     struct Case {
         const char* fail;
         int status;

@@ -43,12 +43,12 @@ std::string ThreeByTwo() {
         r.insert(r.end(), t.begin(), t.end());
         return r;
     };
-    BmpSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.bitCount = 24;
-    spec.pixels = PadRows({row(d, e, f), row(a, b, c)}); // bottom row first
-    return WriteTestFile("three-by-two.bmp", BuildBmp(spec));
+    BmpSpec bmpFile;
+    bmpFile.width = 3;
+    bmpFile.height = 2;
+    bmpFile.bitCount = 24;
+    bmpFile.pixels = PadRows({row(d, e, f), row(a, b, c)}); // bottom row first
+    return WriteTestFile("three-by-two.bmp", BuildBmp(bmpFile));
 }
 
 // The pixels of a written file, top row first.
@@ -104,14 +104,14 @@ TEST(CliTools, GeometryInCommandLineOrder) {
 TEST(CliTools, ToneAndColourTools) {
     const std::string input = ThreeByTwo();
     // A 1 x 1 palette picture of colour (128, 64, 0).
-    BmpSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.bitCount = 8;
-    spec.clrUsed = 1;
-    spec.colors = {0x804000};
-    spec.pixels = PadRows({{0}});
-    const std::string palette = WriteTestFile("palette.bmp", BuildBmp(spec));
+    BmpSpec bmpFile;
+    bmpFile.width = 1;
+    bmpFile.height = 1;
+    bmpFile.bitCount = 8;
+    bmpFile.clrUsed = 1;
+    bmpFile.colors = {0x804000};
+    bmpFile.pixels = PadRows({{0}});
+    const std::string palette = WriteTestFile("palette.bmp", BuildBmp(bmpFile));
     struct Case {
         std::string args;
         int bits;            // of the written picture
@@ -185,13 +185,13 @@ TEST(CliTools, HelpListsTheTools) {
 TEST(CliTools, ToolFailureWritesNothing) {
     // One row of 270 million 1-bit pixels (34 MB) cannot be turned: the turned
     // picture would pass the size limit of a picture.
-    BmpSpec spec;
-    spec.width = 270000000;
-    spec.height = 1;
-    spec.bitCount = 1;
-    spec.colors = {0x000000, 0xFFFFFF};
-    spec.pixels = Bytes((spec.width + 31) / 32 * 4, 0x55);
-    const std::string input = WriteTestFile("long-row.bmp", BuildBmp(spec));
+    BmpSpec bmpFile;
+    bmpFile.width = 270000000;
+    bmpFile.height = 1;
+    bmpFile.bitCount = 1;
+    bmpFile.colors = {0x000000, 0xFFFFFF};
+    bmpFile.pixels = Bytes((bmpFile.width + 31) / 32 * 4, 0x55);
+    const std::string input = WriteTestFile("long-row.bmp", BuildBmp(bmpFile));
     const std::string output = Output("long-row-out.bmp");
     ToolRun run = RunTool("convert --flip lr --rotate 90 " + input + " " + output);
     std::remove(input.c_str());

@@ -47,8 +47,8 @@ void SetLe32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; i++) b[at + size_t(i)] = BYTE(v >> (8 * i));
 }
 
-BmpSpec Spec(uint32_t headerSize, int32_t width, int32_t height, uint16_t bits,
-             uint32_t compression = 0) {
+BmpSpec BmpLayout(uint32_t headerSize, int32_t width, int32_t height, uint16_t bits,
+                  uint32_t compression = 0) {
     BmpSpec s;
     s.headerSize = headerSize;
     s.width = width;
@@ -76,21 +76,23 @@ TEST(BitmapReaderText, DescriptionOfEachHeader) {
     const std::string os2 = "image type: OS/2 DIB \nwidth: 5 \nheight: 3 \nplanes: 1 \n";
     const std::string os22 = "image type: OS/2 2.0 DIB \nwidth: 7 \nheight: 1 \nplanes: 1 \n";
     auto bitfields = [](uint32_t headerSize, uint16_t bits, std::vector<uint32_t> masks) {
-        BmpSpec s = Spec(headerSize, 3, 2, bits, 3);
+        BmpSpec s = BmpLayout(headerSize, 3, 2, bits, 3);
         s.masks = masks;
         return s;
     };
-    BmpSpec topDown = Spec(40, 3, -2, 24);
-    BmpSpec fourPlanes = Spec(40, 3, 2, 24);
+    BmpSpec topDown = BmpLayout(40, 3, -2, 24);
+    BmpSpec fourPlanes = BmpLayout(40, 3, 2, 24);
     fourPlanes.planes = 4;
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpSpec bmpFile;
         std::string text;
     } cases[] = {
-        {"Windows BI_RGB", Spec(40, 3, 2, 24), win + "bit count: 24 \ncompression: BI_RGB \n"},
-        {"Windows BI_RLE8", Spec(40, 3, 2, 8, 1), win + "bit count: 8 \ncompression: BI_RLE8 \n"},
-        {"Windows BI_RLE4", Spec(40, 3, 2, 4, 2), win + "bit count: 4 \ncompression: BI_RLE4 \n"},
+        {"Windows BI_RGB", BmpLayout(40, 3, 2, 24), win + "bit count: 24 \ncompression: BI_RGB \n"},
+        {"Windows BI_RLE8", BmpLayout(40, 3, 2, 8, 1),
+         win + "bit count: 8 \ncompression: BI_RLE8 \n"},
+        {"Windows BI_RLE4", BmpLayout(40, 3, 2, 4, 2),
+         win + "bit count: 4 \ncompression: BI_RLE4 \n"},
         {"Windows 5 5 5", bitfields(40, 16, {0x7C00, 0x03E0, 0x001F}),
          win + "bit count: 16 \ncompression: BI_BITFIELDS \nbitfields: 5 5 5 \n"},
         {"Windows 5 6 5", bitfields(40, 16, {0xF800, 0x07E0, 0x001F}),
@@ -109,38 +111,43 @@ TEST(BitmapReaderText, DescriptionOfEachHeader) {
          win + "bit count: 16 \ncompression: BI_BITFIELDS \nbitfields: 5 6 5 \n"},
         {"Windows 124-byte header", bitfields(124, 32, {0xFF0000, 0xFF00, 0xFF}),
          win + "bit count: 32 \ncompression: BI_BITFIELDS \nbitfields: 8 8 8 \n"},
-        {"Windows 124-byte header without bit fields", Spec(124, 3, 2, 24),
+        {"Windows 124-byte header without bit fields", BmpLayout(124, 3, 2, 24),
          win + "bit count: 24 \ncompression: BI_RGB \n"},
         {"Windows top-down shows the height's magnitude", topDown,
          win + "bit count: 24 \ncompression: BI_RGB \n"},
         {"Windows planes as the file gives them", fourPlanes,
          "image type: Windows DIB \nwidth: 3 \nheight: 2 \nplanes: 4 \nbit count: 24 \n"
          "compression: BI_RGB \n"},
-        {"Windows unknown compression: no compression line", Spec(40, 3, 2, 24, 4),
+        {"Windows unknown compression: no compression line", BmpLayout(40, 3, 2, 24, 4),
          win + "bit count: 24 \n"},
-        {"OS/2 1.x 1 bit", Spec(12, 5, 3, 1), os2 + "bit count: 1 \ncompression: none \ncolors: 2"},
-        {"OS/2 1.x 4 bits", Spec(12, 5, 3, 4),
+        {"OS/2 1.x 1 bit", BmpLayout(12, 5, 3, 1),
+         os2 + "bit count: 1 \ncompression: none \ncolors: 2"},
+        {"OS/2 1.x 4 bits", BmpLayout(12, 5, 3, 4),
          os2 + "bit count: 4 \ncompression: none \ncolors: 16"},
-        {"OS/2 1.x 8 bits", Spec(12, 5, 3, 8),
+        {"OS/2 1.x 8 bits", BmpLayout(12, 5, 3, 8),
          os2 + "bit count: 8 \ncompression: none \ncolors: 256"},
-        {"OS/2 1.x 24 bits", Spec(12, 5, 3, 24),
+        {"OS/2 1.x 24 bits", BmpLayout(12, 5, 3, 24),
          os2 + "bit count: 24 \ncompression: none \ncolors: 16.7 million"},
-        {"OS/2 1.x 16 bits", Spec(12, 5, 3, 16),
+        {"OS/2 1.x 16 bits", BmpLayout(12, 5, 3, 16),
          os2 + "bit count: 16 \ncompression: none \ncolors: 16.7 million"},
-        {"OS/2 2.0 none", Spec(64, 7, 1, 24, 0), os22 + "bit count: 24 \ncompression: none \n"},
-        {"OS/2 2.0 RLE 8", Spec(64, 7, 1, 8, 1), os22 + "bit count: 8 \ncompression: RLE 8 \n"},
-        {"OS/2 2.0 RLE 4", Spec(64, 7, 1, 4, 2), os22 + "bit count: 4 \ncompression: RLE 4 \n"},
-        {"OS/2 2.0 Huffman 1D", Spec(64, 7, 1, 1, 3),
+        {"OS/2 2.0 none", BmpLayout(64, 7, 1, 24, 0),
+         os22 + "bit count: 24 \ncompression: none \n"},
+        {"OS/2 2.0 RLE 8", BmpLayout(64, 7, 1, 8, 1),
+         os22 + "bit count: 8 \ncompression: RLE 8 \n"},
+        {"OS/2 2.0 RLE 4", BmpLayout(64, 7, 1, 4, 2),
+         os22 + "bit count: 4 \ncompression: RLE 4 \n"},
+        {"OS/2 2.0 Huffman 1D", BmpLayout(64, 7, 1, 1, 3),
          os22 + "bit count: 1 \ncompression: Huffman 1D \n"},
-        {"OS/2 2.0 RLE 24", Spec(64, 7, 1, 24, 4), os22 + "bit count: 24 \ncompression: RLE 24 \n"},
-        {"OS/2 2.0 unknown", Spec(64, 7, 1, 24, 9),
+        {"OS/2 2.0 RLE 24", BmpLayout(64, 7, 1, 24, 4),
+         os22 + "bit count: 24 \ncompression: RLE 24 \n"},
+        {"OS/2 2.0 unknown", BmpLayout(64, 7, 1, 24, 9),
          os22 + "bit count: 24 \ncompression: unknown \n"},
-        {"OS/2 2.0 16 bits is refused after its text", Spec(64, 7, 1, 16, 0),
+        {"OS/2 2.0 16 bits is refused after its text", BmpLayout(64, 7, 1, 16, 0),
          os22 + "bit count: 16 \ncompression: none \n"},
     };
     for (const Case& c : cases) {
         RecordMessages messages;
-        Load("text.bmp", BuildBmp(c.spec));
+        Load("text.bmp", BuildBmp(c.bmpFile));
         EXPECT_EQ(std::string(g_infoText), c.text) << c.name;
     }
 }
@@ -148,7 +155,7 @@ TEST(BitmapReaderText, DescriptionOfEachHeader) {
 TEST(WindowsBitmap, UncompressedRowsOfEveryBitCount) {
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         for (int width : {1, 3, 5, 7, 33}) {
-            BmpSpec s = Spec(40, width, 3, uint16_t(bits));
+            BmpSpec s = BmpLayout(40, width, 3, uint16_t(bits));
             if (bits <= 8) s.colors = RandomColors(1 << bits);
             s.pixels = RandomBytes(Stride(width, bits) * 3);
             RecordMessages messages;
@@ -178,7 +185,7 @@ TEST(BitmapReaders, PixelPlacement) {
     std::vector<Case> cases;
 
     // 8 bits, 4 colours, 3 x 2.
-    BmpSpec base = Spec(40, 3, 2, 8);
+    BmpSpec base = BmpLayout(40, 3, 2, 8);
     base.clrUsed = 20;
     base.colors = RandomColors(20);
     base.pixels = RandomBytes(8);
@@ -225,7 +232,7 @@ TEST(BitmapReaders, PixelPlacement) {
             {"a truncated top-down file misses its bottom row", BuildBmp(s), stored, s.colors, 20});
     }
     {
-        BmpSpec s = Spec(40, 5, 2, 4);
+        BmpSpec s = BmpLayout(40, 5, 2, 4);
         s.clrUsed = 40;
         s.colors = RandomColors(40);
         s.pixels = RandomBytes(8);
@@ -234,7 +241,7 @@ TEST(BitmapReaders, PixelPlacement) {
             {"colours used above 2^bits keeps 2^bits entries", BuildBmp(s), s.pixels, kept, 16});
     }
     {
-        BmpSpec s = Spec(40, 3, 2, 24);
+        BmpSpec s = BmpLayout(40, 3, 2, 24);
         s.clrUsed = 3;
         s.colors = RandomColors(3);
         s.pixels = RandomBytes(24);
@@ -248,27 +255,27 @@ TEST(BitmapReaders, PixelPlacement) {
         cases.push_back({"a true-colour file with a table of 300", BuildBmp(s), s.pixels, {}, 0});
     }
     {
-        BmpSpec s = Spec(108, 3, 2, 24);
+        BmpSpec s = BmpLayout(108, 3, 2, 24);
         s.pixels = RandomBytes(24);
         cases.push_back({"108-byte header, 24 bits", BuildBmp(s), s.pixels, {}, 0});
-        s = Spec(124, 3, -2, 8);
+        s = BmpLayout(124, 3, -2, 8);
         s.colors = RandomColors(256);
         s.pixels = RandomBytes(8);
         cases.push_back({"124-byte header, 8 bits, top-down", BuildBmp(s),
                          FlipStoredRows(s.pixels, 4), s.colors, 0});
     }
     {
-        BmpSpec s = Spec(12, 5, 2, 8);
+        BmpSpec s = BmpLayout(12, 5, 2, 8);
         s.colors = RandomColors(256);
         s.pixels = RandomBytes(16);
         cases.push_back({"OS/2 1.x, 3-byte colour entries", BuildBmp(s), s.pixels, s.colors, 0});
         s.dataOffset = 26 + 768 + 5;
         cases.push_back({"OS/2 1.x, pixel offset after a gap", BuildBmp(s), s.pixels, s.colors, 0});
-        s = Spec(12, 33, 2, 1);
+        s = BmpLayout(12, 33, 2, 1);
         s.colors = {0xFF8000, 0x0080FF};
         s.pixels = RandomBytes(16);
         cases.push_back({"OS/2 1.x, 1 bit", BuildBmp(s), s.pixels, s.colors, 0});
-        s = Spec(12, 3, 3, 24);
+        s = BmpLayout(12, 3, 3, 24);
         s.pixels = RandomBytes(36);
         cases.push_back({"OS/2 1.x, 24 bits: no colour table", BuildBmp(s), s.pixels, {}, 0});
         s.pixels.resize(20);
@@ -277,14 +284,14 @@ TEST(BitmapReaders, PixelPlacement) {
         cases.push_back({"OS/2 1.x, truncated", BuildBmp(s), want, {}, 0});
     }
     {
-        BmpSpec s = Spec(64, 5, 2, 4);
+        BmpSpec s = BmpLayout(64, 5, 2, 4);
         s.clrUsed = 5;
         s.colors = RandomColors(5);
         s.pixels = RandomBytes(8);
         cases.push_back({"OS/2 2.0, 4 bits, 5 colours", BuildBmp(s), s.pixels, s.colors, 5});
         s.dataOffset = 14 + 64 + 20 + 3;
         cases.push_back({"OS/2 2.0, pixel offset after a gap", BuildBmp(s), s.pixels, s.colors, 5});
-        s = Spec(64, 3, 2, 24);
+        s = BmpLayout(64, 3, 2, 24);
         s.clrUsed = 2;
         s.colors = RandomColors(2);
         s.pixels = RandomBytes(24);
@@ -306,28 +313,28 @@ TEST(BitmapReaders, PixelPlacement) {
 TEST(WindowsBitmap, ImageSizeField) {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpSpec bmpFile;
         uint32_t sizeImage;
         size_t extra; // bytes appended to the file
     };
-    BmpSpec s8 = Spec(40, 3, 2, 8);
+    BmpSpec s8 = BmpLayout(40, 3, 2, 8);
     s8.colors = RandomColors(256);
     s8.pixels = RandomBytes(8);
     BmpSpec s8few = s8;
     s8few.clrUsed = 20;
     s8few.colors.resize(20);
-    BmpSpec s24 = Spec(40, 3, 2, 24);
+    BmpSpec s24 = BmpLayout(40, 3, 2, 24);
     s24.pixels = RandomBytes(24);
     BmpSpec given = s24;
     given.sizeImage = 1234;
-    BmpSpec rle = Spec(40, 4, 1, 8, 1);
+    BmpSpec rle = BmpLayout(40, 4, 1, 8, 1);
     rle.colors = RandomColors(256);
     rle.sizeImage = 99;
     rle.pixels = {4, 1, 0, 1};
-    BmpSpec fields = Spec(40, 2, 1, 16, 3);
+    BmpSpec fields = BmpLayout(40, 2, 1, 16, 3);
     fields.masks = {0xF800, 0x07E0, 0x001F};
     fields.pixels = RandomBytes(4);
-    BmpSpec longHeader = Spec(124, 3, 2, 24);
+    BmpSpec longHeader = BmpLayout(124, 3, 2, 24);
     longHeader.pixels = RandomBytes(24);
     Case cases[] = {
         {"0 becomes file size - 4 x 256 - 54", s8, 8, 0},
@@ -339,7 +346,7 @@ TEST(WindowsBitmap, ImageSizeField) {
         {"124-byte header: the header counts as pixel bytes", longHeader, 84 + 24, 0},
     };
     for (const Case& c : cases) {
-        Bytes file = BuildBmp(c.spec);
+        Bytes file = BuildBmp(c.bmpFile);
         file.resize(file.size() + c.extra, 0);
         RecordMessages messages;
         ASSERT_TRUE(Load("size.bmp", file)) << c.name;
@@ -358,45 +365,50 @@ TEST(BitmapReaders, RefusedFiles) {
         s.clrUsed = used;
         return BuildBmp(s);
     };
-    Bytes shortHeader = BuildBmp(Spec(40, 3, 2, 24));
+    Bytes shortHeader = BuildBmp(BmpLayout(40, 3, 2, 24));
     shortHeader.resize(30);
-    Bytes shortLong = BuildBmp(Spec(108, 3, 2, 24));
+    Bytes shortLong = BuildBmp(BmpLayout(108, 3, 2, 24));
     shortLong.resize(60);
-    Bytes minHeight = BuildBmp(Spec(40, 3, 2, 24));
+    Bytes minHeight = BuildBmp(BmpLayout(40, 3, 2, 24));
     SetLe32(minHeight, 22, 0x80000000u);
     Case cases[] = {
-        {"Windows zero width", file(Spec(40, 0, 2, 24)), "Invalid Bitmap Header"},
-        {"Windows zero height", file(Spec(40, 3, 0, 24)), "Invalid Bitmap Header"},
-        {"Windows negative width", file(Spec(40, -3, 2, 24)), "Invalid Bitmap Header"},
+        {"Windows zero width", file(BmpLayout(40, 0, 2, 24)), "Invalid Bitmap Header"},
+        {"Windows zero height", file(BmpLayout(40, 3, 0, 24)), "Invalid Bitmap Header"},
+        {"Windows negative width", file(BmpLayout(40, -3, 2, 24)), "Invalid Bitmap Header"},
         {"Windows smallest height", minHeight, "Invalid Bitmap Header"},
         {"Windows header cut short", shortHeader, "Invalid Bitmap Header"},
         {"Windows 108-byte header cut short", shortLong, "Invalid Bitmap Header"},
-        {"Windows 2 bits", file(Spec(40, 3, 2, 2)), "Unsupported Bitmap Format"},
-        {"Windows 0 bits", file(Spec(40, 3, 2, 0)), "Unsupported Bitmap Format"},
-        {"Windows 48 bits", file(Spec(40, 3, 2, 48)), "Unsupported Bitmap Format"},
-        {"Windows 8 bits, 257 colours", palette(Spec(40, 3, 2, 8), 257),
+        {"Windows 2 bits", file(BmpLayout(40, 3, 2, 2)), "Unsupported Bitmap Format"},
+        {"Windows 0 bits", file(BmpLayout(40, 3, 2, 0)), "Unsupported Bitmap Format"},
+        {"Windows 48 bits", file(BmpLayout(40, 3, 2, 48)), "Unsupported Bitmap Format"},
+        {"Windows 8 bits, 257 colours", palette(BmpLayout(40, 3, 2, 8), 257),
          "Unsupported Bitmap Format"},
-        {"Windows 1 bit, 300 colours", palette(Spec(40, 3, 2, 1), 300),
+        {"Windows 1 bit, 300 colours", palette(BmpLayout(40, 3, 2, 1), 300),
          "Unsupported Bitmap Format"},
-        {"Windows compression 4", file(Spec(40, 3, 2, 24, 4)), "Unsupported Bitmap Compression"},
-        {"Windows compression 5", file(Spec(40, 3, 2, 8, 5)), "Unsupported Bitmap Compression"},
-        {"Windows over the block limit", file(Spec(40, 20000, 20000, 24)), "Picture Too Large"},
-        {"Windows top-down over the block limit", file(Spec(40, 20000, -20000, 24)),
+        {"Windows compression 4", file(BmpLayout(40, 3, 2, 24, 4)),
+         "Unsupported Bitmap Compression"},
+        {"Windows compression 5", file(BmpLayout(40, 3, 2, 8, 5)),
+         "Unsupported Bitmap Compression"},
+        {"Windows over the block limit", file(BmpLayout(40, 20000, 20000, 24)),
          "Picture Too Large"},
-        {"Windows RLE8 with 24 bits", file(Spec(40, 3, 2, 24, 1)), nullptr},
-        {"Windows RLE4 with 1 bit", file(Spec(40, 3, 2, 1, 2)), nullptr},
-        {"OS/2 1.x zero width", file(Spec(12, 0, 2, 24)), "Invalid Bitmap Header"},
-        {"OS/2 1.x zero height", file(Spec(12, 3, 0, 8)), "Invalid Bitmap Header"},
-        {"OS/2 1.x 2 bits", file(Spec(12, 3, 2, 2)), "Unsupported Bitmap Format"},
-        {"OS/2 1.x over the block limit", file(Spec(12, 65535, 65535, 24)), "Picture Too Large"},
-        {"OS/2 2.0 16 bits", file(Spec(64, 3, 2, 16)), nullptr},
-        {"OS/2 2.0 32 bits", file(Spec(64, 3, 2, 32)), nullptr},
-        {"OS/2 2.0 zero width", file(Spec(64, 0, 2, 24)), "Invalid Bitmap Header"},
-        {"OS/2 2.0 negative height", file(Spec(64, 3, -2, 24)), "Invalid Bitmap Header"},
-        {"OS/2 2.0 8 bits, 257 colours", palette(Spec(64, 3, 2, 8), 257),
+        {"Windows top-down over the block limit", file(BmpLayout(40, 20000, -20000, 24)),
+         "Picture Too Large"},
+        {"Windows RLE8 with 24 bits", file(BmpLayout(40, 3, 2, 24, 1)), nullptr},
+        {"Windows RLE4 with 1 bit", file(BmpLayout(40, 3, 2, 1, 2)), nullptr},
+        {"OS/2 1.x zero width", file(BmpLayout(12, 0, 2, 24)), "Invalid Bitmap Header"},
+        {"OS/2 1.x zero height", file(BmpLayout(12, 3, 0, 8)), "Invalid Bitmap Header"},
+        {"OS/2 1.x 2 bits", file(BmpLayout(12, 3, 2, 2)), "Unsupported Bitmap Format"},
+        {"OS/2 1.x over the block limit", file(BmpLayout(12, 65535, 65535, 24)),
+         "Picture Too Large"},
+        {"OS/2 2.0 16 bits", file(BmpLayout(64, 3, 2, 16)), nullptr},
+        {"OS/2 2.0 32 bits", file(BmpLayout(64, 3, 2, 32)), nullptr},
+        {"OS/2 2.0 zero width", file(BmpLayout(64, 0, 2, 24)), "Invalid Bitmap Header"},
+        {"OS/2 2.0 negative height", file(BmpLayout(64, 3, -2, 24)), "Invalid Bitmap Header"},
+        {"OS/2 2.0 8 bits, 257 colours", palette(BmpLayout(64, 3, 2, 8), 257),
          "Unsupported Bitmap Format"},
-        {"OS/2 2.0 over the block limit", file(Spec(64, 40000, 40000, 8)), "Picture Too Large"},
-        {"header size 56", file(Spec(56, 3, 2, 24)), nullptr},
+        {"OS/2 2.0 over the block limit", file(BmpLayout(64, 40000, 40000, 8)),
+         "Picture Too Large"},
+        {"header size 56", file(BmpLayout(56, 3, 2, 24)), nullptr},
         {"signature only", Bytes{'B', 'M', 0, 0}, nullptr},
     };
     for (const Case& c : cases) {
@@ -415,33 +427,33 @@ TEST(BitmapReaders, RefusedFiles) {
 }
 
 TEST(BitmapReaders, MemoryFailures) {
-    BmpSpec rle8 = Spec(40, 4, 2, 8, 1);
+    BmpSpec rle8 = BmpLayout(40, 4, 2, 8, 1);
     rle8.colors = RandomColors(256);
     rle8.pixels = {4, 7, 0, 0, 4, 9, 0, 1};
-    BmpSpec rle4 = Spec(40, 4, 2, 4, 2);
+    BmpSpec rle4 = BmpLayout(40, 4, 2, 4, 2);
     rle4.colors = RandomColors(16);
     rle4.pixels = {4, 0x12, 0, 1};
-    BmpSpec plain = Spec(40, 3, 2, 24);
+    BmpSpec plain = BmpLayout(40, 3, 2, 24);
     plain.pixels = RandomBytes(24);
-    BmpSpec fields = Spec(40, 2, 1, 16, 3);
+    BmpSpec fields = BmpLayout(40, 2, 1, 16, 3);
     fields.masks = {0xF800, 0x07E0, 0x001F};
     fields.pixels = RandomBytes(4);
-    BmpSpec os2 = Spec(12, 3, 2, 8);
+    BmpSpec os2 = BmpLayout(12, 3, 2, 8);
     os2.colors = RandomColors(256);
     os2.pixels = RandomBytes(8);
-    BmpSpec os22 = Spec(64, 3, 2, 24);
+    BmpSpec os22 = BmpLayout(64, 3, 2, 24);
     os22.pixels = RandomBytes(24);
-    BmpSpec rle24 = Spec(64, 3, 2, 24, 4);
+    BmpSpec rle24 = BmpLayout(64, 3, 2, 24, 4);
     rle24.pixels = {3, 1, 2, 3, 0, 1};
-    BmpSpec os22rle4 = Spec(64, 4, 1, 4, 2);
+    BmpSpec os22rle4 = BmpLayout(64, 4, 1, 4, 2);
     os22rle4.colors = RandomColors(16);
     os22rle4.pixels = {4, 0x12, 0, 1};
-    BmpSpec huffman = Spec(64, 8, 1, 1, 3);
+    BmpSpec huffman = BmpLayout(64, 8, 1, 1, 3);
     huffman.colors = {0x000000, 0xFFFFFF};
     huffman.pixels = {0x86, 0x38}; // 1000 (white 3), 011 (black 4), 000111 (white 1)
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpSpec bmpFile;
         int failAt;
         const char* message;
         bool picture; // loads with a zero pixel area
@@ -459,7 +471,7 @@ TEST(BitmapReaders, MemoryFailures) {
         {"OS/2 2.0 Huffman read buffer", huffman, 2, "Memory Allocation Error", true},
     };
     for (const Case& c : cases) {
-        std::string path = WriteTestFile("memory.bmp", BuildBmp(c.spec));
+        std::string path = WriteTestFile("memory.bmp", BuildBmp(c.bmpFile));
         RecordMessages messages;
         ReleaseCurrentPicture();
         InitImageState();
@@ -578,7 +590,7 @@ TEST(WindowsBitmap, BitFields) {
          nullptr},
     };
     for (const Case& c : cases) {
-        BmpSpec s = Spec(c.headerSize, 2, c.height, c.bits, 3);
+        BmpSpec s = BmpLayout(c.headerSize, 2, c.height, c.bits, 3);
         s.masks = c.masks;
         std::vector<Bytes> rows(2);
         for (size_t i = 0; i < 4; i++) {
@@ -609,13 +621,13 @@ TEST(WindowsBitmap, BitFields) {
 TEST(BitmapReaders, RunLengthPictures) {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpSpec bmpFile;
         Bytes pixels; // record rows, bottom row first
     };
     std::vector<Case> cases;
     auto make = [](uint32_t headerSize, int32_t width, int32_t height, uint16_t bits,
                    uint32_t compression, Bytes stream) {
-        BmpSpec s = Spec(headerSize, width, height, bits, compression);
+        BmpSpec s = BmpLayout(headerSize, width, height, bits, compression);
         if (bits <= 8) s.colors = RandomColors(1 << bits);
         s.pixels = stream;
         return s;
@@ -652,12 +664,12 @@ TEST(BitmapReaders, RunLengthPictures) {
                      make(64, 2, 1, 24, 5, {1, 2, 3, 4, 5, 6, 7, 8}), Bytes(8, 0)});
     for (const Case& c : cases) {
         RecordMessages messages;
-        ASSERT_TRUE(Load("rle.bmp", BuildBmp(c.spec))) << c.name << ": " << Joined(messages);
+        ASSERT_TRUE(Load("rle.bmp", BuildBmp(c.bmpFile))) << c.name << ": " << Joined(messages);
         EXPECT_EQ(RecordPixelBytes(g_picture), c.pixels) << c.name;
         BITMAPINFOHEADER h = HeaderOf(g_picture);
         EXPECT_EQ(h.biCompression, 0u) << c.name;
-        EXPECT_EQ(h.biBitCount, c.spec.bitCount) << c.name;
-        EXPECT_EQ(RecordColors(g_picture), c.spec.colors) << c.name;
+        EXPECT_EQ(h.biBitCount, c.bmpFile.bitCount) << c.name;
+        EXPECT_EQ(RecordColors(g_picture), c.bmpFile.colors) << c.name;
         EXPECT_TRUE(messages.messages.empty()) << c.name << ": " << Joined(messages);
     }
 }
@@ -693,7 +705,7 @@ TEST(Os2v2Bitmap, HuffmanPictures) {
         {"8 bits: the pixel area stays zero", 8, 0, RandomColors(256), Bytes(16, 0), {}, 0},
     };
     for (Case& c : cases) {
-        BmpSpec s = Spec(64, 8, 2, c.bits, 3);
+        BmpSpec s = BmpLayout(64, 8, 2, c.bits, 3);
         s.clrUsed = c.clrUsed;
         s.colors = c.stored;
         s.pixels = data;
@@ -741,7 +753,7 @@ TEST(BitmapLoader, PackingAndColourCounts) {
     };
     for (const Case& c : cases) {
         const int width = 5, height = 2;
-        BmpSpec s = Spec(c.headerSize, width, height, c.bits);
+        BmpSpec s = BmpLayout(c.headerSize, width, height, c.bits);
         s.clrUsed = c.clrUsed;
         s.colors = c.colors;
         // Pixel values that stay inside the colour table.

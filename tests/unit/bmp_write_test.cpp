@@ -24,30 +24,31 @@ BYTE Random() {
 // A record as the readers build it, with random colours and pixels and the
 // header fields a file built by BuildBmp carries, so that the expected file
 // can be built from the same values.
-HGLOBAL MakeRecord(BmpSpec* spec) {
-    int colors =
-        spec->bitCount <= 8 ? (spec->clrUsed ? int(spec->clrUsed) : 1 << spec->bitCount) : 0;
-    HGLOBAL image = AllocImageRecord(spec->width, spec->height, spec->bitCount, colors);
+HGLOBAL MakeRecord(BmpSpec* bmpFile) {
+    int colors = bmpFile->bitCount <= 8
+                     ? (bmpFile->clrUsed ? int(bmpFile->clrUsed) : 1 << bmpFile->bitCount)
+                     : 0;
+    HGLOBAL image = AllocImageRecord(bmpFile->width, bmpFile->height, bmpFile->bitCount, colors);
     if (!image) return nullptr;
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
-    h->biClrUsed = spec->clrUsed;
-    h->biSizeImage = spec->sizeImage;
+    h->biClrUsed = bmpFile->clrUsed;
+    h->biSizeImage = bmpFile->sizeImage;
     h->biXPelsPerMeter = 2835;
     h->biYPelsPerMeter = 2835;
     BYTE* table = reinterpret_cast<BYTE*>(h) + 40;
-    spec->colors.clear();
+    bmpFile->colors.clear();
     for (int i = 0; i < colors; i++) {
         BYTE b = Random(), g = Random(), r = Random();
         table[4 * i] = b;
         table[4 * i + 1] = g;
         table[4 * i + 2] = r;
         table[4 * i + 3] = 0;
-        spec->colors.push_back(uint32_t(r) << 16 | uint32_t(g) << 8 | b);
+        bmpFile->colors.push_back(uint32_t(r) << 16 | uint32_t(g) << 8 | b);
     }
-    uint64_t bytes = ImageStride(spec->width, spec->bitCount) * uint64_t(spec->height);
+    uint64_t bytes = ImageStride(bmpFile->width, bmpFile->bitCount) * uint64_t(bmpFile->height);
     BYTE* pixels = table + 4 * colors;
-    spec->pixels.assign(size_t(bytes), 0);
-    for (uint64_t i = 0; i < bytes; i++) pixels[i] = spec->pixels[size_t(i)] = Random();
+    bmpFile->pixels.assign(size_t(bytes), 0);
+    for (uint64_t i = 0; i < bytes; i++) pixels[i] = bmpFile->pixels[size_t(i)] = Random();
     GlobalUnlock(image);
     return image;
 }
@@ -71,26 +72,26 @@ TEST(BitmapWriter, UncompressedFileBytes) {
     };
     for (const Case& c : cases) {
         for (int width : {1, 3, 5, 7, 33}) {
-            BmpSpec spec;
-            spec.width = width;
-            spec.height = 3;
-            spec.bitCount = c.bits;
-            spec.clrUsed = c.clrUsed;
-            spec.sizeImage = c.sizeImage;
-            HGLOBAL image = MakeRecord(&spec);
+            BmpSpec bmpFile;
+            bmpFile.width = width;
+            bmpFile.height = 3;
+            bmpFile.bitCount = c.bits;
+            bmpFile.clrUsed = c.clrUsed;
+            bmpFile.sizeImage = c.sizeImage;
+            HGLOBAL image = MakeRecord(&bmpFile);
             ASSERT_NE(image, nullptr);
             WriteResult result;
             Bytes file = Write(image, &result);
             GlobalFree(image);
             EXPECT_EQ(result, WRITE_OK) << c.bits << " bits, width " << width;
-            Bytes want = BuildBmp(spec);
+            Bytes want = BuildBmp(bmpFile);
             EXPECT_EQ(file, want) << c.bits << " bits, " << c.clrUsed << " colours, width "
                                   << width;
             // The offset and size fields, spelled out.
             ASSERT_GE(file.size(), 14u);
             uint32_t offset = file[10] | file[11] << 8 | file[12] << 16 | uint32_t(file[13]) << 24;
             uint32_t size = file[2] | file[3] << 8 | file[4] << 16 | uint32_t(file[5]) << 24;
-            EXPECT_EQ(offset, 54 + 4 * spec.colors.size());
+            EXPECT_EQ(offset, 54 + 4 * bmpFile.colors.size());
             EXPECT_EQ(size, file.size());
         }
     }
@@ -117,11 +118,11 @@ TEST(BitmapWriter, RefusesRecordsItCannotWrite) {
         {"a header size other than 40", [](BITMAPINFOHEADER* h) { h->biSize = 108; }, 24},
     };
     for (const Case& c : cases) {
-        BmpSpec spec;
-        spec.width = 3;
-        spec.height = 2;
-        spec.bitCount = c.bits;
-        HGLOBAL image = MakeRecord(&spec);
+        BmpSpec bmpFile;
+        bmpFile.width = 3;
+        bmpFile.height = 2;
+        bmpFile.bitCount = c.bits;
+        HGLOBAL image = MakeRecord(&bmpFile);
         c.change(static_cast<BITMAPINFOHEADER*>(GlobalLock(image)));
         GlobalUnlock(image);
         WriteResult result;
@@ -133,9 +134,9 @@ TEST(BitmapWriter, RefusesRecordsItCannotWrite) {
     Write(nullptr, &result);
     EXPECT_EQ(result, WRITE_FAILED) << "no record";
 
-    BmpSpec spec;
-    spec.bitCount = 24;
-    HGLOBAL image = MakeRecord(&spec);
+    BmpSpec bmpFile;
+    bmpFile.bitCount = 24;
+    HGLOBAL image = MakeRecord(&bmpFile);
     std::string path = TestDir() + "/missing-folder/out.bmp";
     EXPECT_EQ(WritePicture(image, path.c_str(), FMT_BMP, 0, 0), WRITE_CREATE_FAILED);
     GlobalFree(image);

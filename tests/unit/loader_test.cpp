@@ -272,14 +272,14 @@ TEST(Loader, RefusesRecordsThatFailTheValidityCheck) {
 TEST(Loader, PacksAndRecordsTheMonochromeTest) {
     // An 8-bit Windows bitmap with two colours, white then black, becomes
     // a 1-bit record whose colours-used value marks black and white.
-    BmpSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.bitCount = 8;
-    spec.clrUsed = 2;
-    spec.colors = {0xFFFFFF, 0x000000};
-    spec.pixels = PadRows({{0, 1, 0}, {1, 1, 0}});
-    ASSERT_TRUE(LoadForTest(WriteTestFile("mono.bmp", BuildBmp(spec))));
+    BmpSpec bmpFile;
+    bmpFile.width = 3;
+    bmpFile.height = 2;
+    bmpFile.bitCount = 8;
+    bmpFile.clrUsed = 2;
+    bmpFile.colors = {0xFFFFFF, 0x000000};
+    bmpFile.pixels = PadRows({{0, 1, 0}, {1, 1, 0}});
+    ASSERT_TRUE(LoadForTest(WriteTestFile("mono.bmp", BuildBmp(bmpFile))));
     EXPECT_EQ(g_bitCount, 1);
     EXPECT_EQ(g_colorsUsed, 1);
     EXPECT_EQ(HeaderOf(g_picture).biClrUsed, 2u);
@@ -289,8 +289,8 @@ TEST(Loader, PacksAndRecordsTheMonochromeTest) {
     EXPECT_EQ(RawPixelAt(g_picture, 1, 1), 1u);
     ReleaseCurrentPicture();
 
-    spec.colors = {0x000000, 0x303030};
-    ASSERT_TRUE(LoadForTest(WriteTestFile("grey.bmp", BuildBmp(spec))));
+    bmpFile.colors = {0x000000, 0x303030};
+    ASSERT_TRUE(LoadForTest(WriteTestFile("grey.bmp", BuildBmp(bmpFile))));
     EXPECT_EQ(g_bitCount, 1);
     EXPECT_EQ(g_colorsUsed, 2);
     ReleaseCurrentPicture();

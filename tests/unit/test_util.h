@@ -49,7 +49,7 @@ struct BmpSpec {
     Bytes pixels;
     int32_t dataOffset = -1; // -1: right after the table
 };
-Bytes BuildBmp(const BmpSpec& spec);
+Bytes BuildBmp(const BmpSpec& bmpFile);
 
 // Pads rows of packed pixel bytes to 4 bytes each.
 Bytes PadRows(const std::vector<Bytes>& rows);

@@ -215,14 +215,14 @@ TEST(TransformGeometry, WordDescribesTheLayout) {
 
 TEST(TransformGeometry, RestoreOrientationOfALoadedPicture) {
     // One sequence per word; the picture comes from a file through the loader.
-    BmpSpec spec;
-    spec.width = 5;
-    spec.height = 3;
-    spec.bitCount = 24;
-    spec.pixels = PadRows({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
-                           {21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35},
-                           {41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55}});
-    std::string path = WriteTestFile("orientation.bmp", BuildBmp(spec));
+    BmpSpec bmpFile;
+    bmpFile.width = 5;
+    bmpFile.height = 3;
+    bmpFile.bitCount = 24;
+    bmpFile.pixels = PadRows({{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15},
+                              {21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35},
+                              {41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55}});
+    std::string path = WriteTestFile("orientation.bmp", BuildBmp(bmpFile));
     const std::vector<int> toWord[8] = {{}, {-1}, {90}, {-1, 90}, {180}, {-2}, {270}, {-2, 90}};
     for (int word = 0; word < 16; word++) {
         ASSERT_TRUE(LoadForTest(path));

@@ -1,3 +1,5 @@
 #include "tools/commands.h"
 
-bool RunToolCommand(int id) { return RunColourCommand(id) || RunTransformCommand(id); }
+bool RunToolCommand(int id) {
+    return RunColourCommand(id) || RunTransformCommand(id);
+}

@@ -29,7 +29,9 @@ static inline bool NextByte(ByteSource* source, BYTE* value) {
     return true;
 }
 
-bool ReadSourceByte(ByteSource* source, BYTE* value) { return NextByte(source, value); }
+bool ReadSourceByte(ByteSource* source, BYTE* value) {
+    return NextByte(source, value);
+}
 
 namespace {
 // The write position: a row and a pixel within it. Pixels past the row's
@@ -80,8 +82,9 @@ void ExpandRunLength(RunLengthKind kind, BYTE* pixels, uint64_t stride, int64_t 
     HGLOBAL buffer = OpenByteSource(&source, file, owner);
     if (!buffer) return;
     RunTarget t = {pixels, stride, rows, 0, 0, 0};
-    t.capacity = kind == RLE_8 ? int64_t(stride) : kind == RLE_4 ? 2 * int64_t(stride)
-                                                                 : int64_t(stride / 3);
+    t.capacity = kind == RLE_8   ? int64_t(stride)
+                 : kind == RLE_4 ? 2 * int64_t(stride)
+                                 : int64_t(stride / 3);
     const int valueBytes = kind == RLE_24 ? 3 : 1;
     BYTE n, value[3];
     for (;;) {

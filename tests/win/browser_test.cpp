@@ -13,13 +13,13 @@
 namespace {
 // A 2 x 2 true-colour bitmap: red, green on top; blue, white below.
 Bytes QuadrantBitmap() {
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.bitCount = 24;
+    BmpSpec bmpFile;
+    bmpFile.width = 2;
+    bmpFile.height = 2;
+    bmpFile.bitCount = 24;
     // Bottom row first, blue green red per pixel, rows padded to 4 bytes.
-    spec.pixels = PadRows({{0xFF, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0xFF, 0, 0xFF, 0}});
-    return BuildBmp(spec);
+    bmpFile.pixels = PadRows({{0xFF, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0xFF, 0, 0xFF, 0}});
+    return BuildBmp(bmpFile);
 }
 
 std::string Folder(const std::string& name) {

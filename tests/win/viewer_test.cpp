@@ -21,30 +21,30 @@ std::string Folder(const std::string& name) {
 // A 4 x 2 picture of the bit count; palette pictures get full grey or
 // black-and-white tables, so packing keeps their depth.
 Bytes PictureOfBits(int bits) {
-    BmpSpec spec;
-    spec.width = 4;
-    spec.height = 2;
-    spec.bitCount = uint16_t(bits);
-    if (bits == 1) spec.colors = {0x000000, 0xFFFFFF};
+    BmpSpec bmpFile;
+    bmpFile.width = 4;
+    bmpFile.height = 2;
+    bmpFile.bitCount = uint16_t(bits);
+    if (bits == 1) bmpFile.colors = {0x000000, 0xFFFFFF};
     if (bits == 4)
-        for (uint32_t i = 0; i < 16; i++) spec.colors.push_back(i * 0x111111);
+        for (uint32_t i = 0; i < 16; i++) bmpFile.colors.push_back(i * 0x111111);
     if (bits == 8)
-        for (uint32_t i = 0; i < 256; i++) spec.colors.push_back(i * 0x010101);
+        for (uint32_t i = 0; i < 256; i++) bmpFile.colors.push_back(i * 0x010101);
     int rowBytes = (4 * bits + 7) / 8;
     Bytes row;
     for (int i = 0; i < rowBytes; i++) row.push_back(uint8_t(0x35 * (i + 1)));
-    spec.pixels = PadRows({row, row});
-    return BuildBmp(spec);
+    bmpFile.pixels = PadRows({row, row});
+    return BuildBmp(bmpFile);
 }
 
 // Four colours in a 2 x 2 picture: red, green on top; blue, white below.
 Bytes QuadrantBitmap() {
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 2;
-    spec.bitCount = 24;
-    spec.pixels = PadRows({{0xFF, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0xFF, 0, 0xFF, 0}});
-    return BuildBmp(spec);
+    BmpSpec bmpFile;
+    bmpFile.width = 2;
+    bmpFile.height = 2;
+    bmpFile.bitCount = 24;
+    bmpFile.pixels = PadRows({{0xFF, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0xFF, 0, 0xFF, 0}});
+    return BuildBmp(bmpFile);
 }
 
 HWND OpenWith(HWND dialog, int button) {

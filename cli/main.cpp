@@ -2,10 +2,11 @@
 //   zendra-cli info FILE...
 //   zendra-cli convert [--to NAME] [--force] [TOOLS] INPUT OUTPUT
 #include "cli/options.h"
-#include "cli/output.h"
+#include "tools/output_file.h"
 #include "cli/tool_options.h"
 #include "core/loader.h"
 #include "core/state.h"
+#include "tools/commands.h"
 #include "tools/writers.h"
 
 #include <cstdio>

@@ -89,8 +89,3 @@ const char* ToolOptionsHelp() {
 void RunToolCommands(const std::vector<int>& commands) {
     for (int command : commands) RunToolCommand(command);
 }
-
-HGLOBAL PictureToWrite() {
-    if (g_original && !g_userModified && g_viewKind == KIND_RASTER) return g_original;
-    return g_picture;
-}

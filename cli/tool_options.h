@@ -22,7 +22,3 @@ const char* ToolOptionsHelp();
 
 // Runs the commands on the current picture.
 void RunToolCommands(const std::vector<int>& commands);
-
-// The picture a conversion writes, as Convert/Save chooses it: the original
-// when one is kept and the user has not changed its colours, else the shown one.
-HGLOBAL PictureToWrite();

@@ -10,14 +10,6 @@
 
 HINSTANCE g_instance = nullptr;
 
-// The structure is passed in the layout that holds lpTemplateName last: 76
-// bytes on 32-bit Windows, the same layout for the 64-bit pointer size.
-// (OPENFILENAME_SIZE_VERSION_400A, written so that it can be checked here.)
-const DWORD kOpenFileNameSize = DWORD(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
-#ifndef _WIN64
-static_assert(kOpenFileNameSize == 76, "old OPENFILENAME layout");
-#endif
-
 size_t BuildFilter(char* out, size_t size) {
     static const char kFilter[] =
         "Images\0*.bmp;*.dib;*.gif;*.pcx;*.rle;*.jpg;*.jpe;*.tif;*.tga;*.png;*.iff;*.lbm;"

@@ -4,6 +4,8 @@
 
 #include "platform/win32.h"
 
+#include <cstddef>
+
 extern HINSTANCE g_instance;
 // Tests set a display depth here to take the palette-display paths; 0 asks
 // the display itself.
@@ -43,6 +45,26 @@ void DrawIntoWindow(BITMAPINFOHEADER* image, HWND window, HPALETTE palette, int 
 // White client area and the standard colours realised again.
 void ResetDisplayPalette(HWND window, int colors);
 void TwipsPerPixelOf(HDC dc, int* x, int* y);
+
+// The size passed in every OPENFILENAMEA: the old layout that ends with
+// lpTemplateName (OPENFILENAME_SIZE_VERSION_400A: 76 bytes on 32-bit Windows,
+// the same layout for the 64-bit pointer size).
+constexpr DWORD kOpenFileNameSize = DWORD(offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR));
+#ifndef _WIN64
+static_assert(kOpenFileNameSize == 76, "old OPENFILENAME layout");
+#endif
+
+// Convert/Save: writes picture (of the view kind) in a format after asking
+// for the target's name; reports the outcome and adds a new file of the
+// listed folder to the browser's list.
+void ConvertAndSave(HGLOBAL picture, HWND owner, int kind, const char* fileName, int format,
+                    HWND dialog, int option1, int option2);
+// The file name with everything from its first dot replaced by the format's
+// extension; false for a format code without one.
+bool ProposeSaveName(char* path, size_t size, const char* fileName, int format);
+// Runs the Save As dialog on path (512 bytes, in and out); directory gets the
+// current folder. True when the user chose a name.
+bool AskSaveName(HWND owner, char* path, int format, char* directory);
 
 // The viewer ("Meta") and the windows it opens.
 LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,6 +2,8 @@
 // state: the viewer's command handler and zendra-cli only call these.
 #pragma once
 
+#include "platform/win32.h"
+
 enum ToolCommand {
     CMD_ROTATE_90 = 119,
     CMD_ROTATE_180 = 120,
@@ -35,3 +37,8 @@ bool RunTransformCommand(int id);
 void ResetBrightness();
 // The untouched picture back, orientation restored, adapted to the display.
 void RestoreOriginalPicture();
+
+// The picture a conversion writes: the original when one is kept and the user
+// has not changed its colours (a reduction made only for the display), else
+// the one shown.
+HGLOBAL PictureToWrite();

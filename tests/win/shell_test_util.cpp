@@ -83,3 +83,77 @@ std::string WindowText(HWND window) {
     int n = GetWindowTextA(window, text, sizeof text);
     return std::string(text, n > 0 ? size_t(n) : 0);
 }
+
+namespace {
+SaveAsDriver* g_saveAs = nullptr;
+// Controls of the system's file dialogs: the file name box of the Explorer
+// style (a combo box) or of the old style (an edit box), and the type list.
+const int kNameCombo = 0x47c, kNameEdit = 0x480, kTypeList = 0x470;
+
+struct FoundWindows {
+    HWND fileDialog = nullptr, question = nullptr;
+};
+
+HWND NameControl(HWND dialog) {
+    HWND name = GetDlgItem(dialog, kNameCombo);
+    return name ? name : GetDlgItem(dialog, kNameEdit);
+}
+
+BOOL CALLBACK FindDialogs(HWND window, LPARAM param) {
+    FoundWindows* found = reinterpret_cast<FoundWindows*>(param);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    // The browser is a file dialog too; the Save As dialog is the other one.
+    if (window == g_dialog || std::string(className) != "#32770" || !IsWindowVisible(window))
+        return TRUE;
+    if (NameControl(window))
+        found->fileDialog = window;
+    else
+        found->question = window; // a message box the file dialog opened
+    return TRUE;
+}
+
+void CALLBACK DriveSaveAs(HWND, UINT, UINT_PTR, DWORD) {
+    SaveAsDriver* d = g_saveAs;
+    if (!d) return;
+    FoundWindows found;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialogs, LPARAM(&found));
+    if (found.question && found.fileDialog &&
+        GetWindow(found.question, GW_OWNER) == found.fileDialog) {
+        d->questions++;
+        PostMessageA(found.question, WM_COMMAND, WPARAM(d->overwriteAnswer), 0);
+        return;
+    }
+    if (!found.fileDialog) return;
+    if (d->dialogs > 0) {
+        // Seen before and still open (the overwrite question was answered No).
+        PostMessageA(found.fileDialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    d->dialogs++;
+    d->proposed = WindowText(NameControl(found.fileDialog));
+    d->title = WindowText(found.fileDialog);
+    char type[128] = "";
+    HWND types = GetDlgItem(found.fileDialog, kTypeList);
+    if (types && SendMessageA(types, CB_GETLBTEXTLEN, 0, 0) < LRESULT(sizeof type))
+        SendMessageA(types, CB_GETLBTEXT, 0, LPARAM(type));
+    d->firstFilter = type;
+    if (d->name.empty()) {
+        PostMessageA(found.fileDialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    SetWindowTextA(NameControl(found.fileDialog), d->name.c_str());
+    PostMessageA(found.fileDialog, WM_COMMAND, IDOK, 0);
+}
+} // namespace
+
+SaveAsDriver::SaveAsDriver(const std::string& name_, int overwriteAnswer_)
+    : name(name_), overwriteAnswer(overwriteAnswer_) {
+    g_saveAs = this;
+    timer = SetTimer(nullptr, 0, 100, DriveSaveAs);
+}
+
+SaveAsDriver::~SaveAsDriver() {
+    KillTimer(nullptr, timer);
+    g_saveAs = nullptr;
+}

@@ -22,3 +22,18 @@ uint32_t WindowPixel(HWND window, int x, int y);
 void ConfirmFile(HWND dialog, const std::string& name);
 
 std::string WindowText(HWND window);
+
+// Answers the system's Save As dialog while it runs: records what it proposed,
+// types name (or cancels when name is empty) and answers the overwrite question.
+struct SaveAsDriver {
+    explicit SaveAsDriver(const std::string& name, int overwriteAnswer = IDYES);
+    ~SaveAsDriver();
+    std::string name;
+    int overwriteAnswer;
+    int dialogs = 0;         // Save As dialogs seen
+    int questions = 0;       // overwrite questions answered
+    std::string proposed;    // the file name the dialog opened with
+    std::string firstFilter; // the first entry of its file-type list
+    std::string title;       // its caption
+    UINT_PTR timer = 0;
+};

@@ -1,6 +1,6 @@
 // Writing an output file without ever losing what was there: the picture goes
 // to a new file beside the target, which replaces the target only once it is
-// complete (and only with --force when the target exists).
+// complete (and, when the target exists, only if replacing it was asked for).
 #pragma once
 
 #include "platform/win32.h"

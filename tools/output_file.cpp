@@ -1,4 +1,4 @@
-#include "cli/output.h"
+#include "tools/output_file.h"
 
 #include "tools/writers.h"
 

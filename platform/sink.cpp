@@ -1,5 +1,6 @@
-// The routing that both platforms share: message boxes through a sink,
-// global allocations through a countdown that tests can arm.
+// The routing that both platforms share: message boxes (and on Windows help
+// requests) through a sink, global allocations through a countdown that tests
+// can arm.
 #define ZENDRA_PLATFORM_IMPL
 #include "win32.h"
 
@@ -9,6 +10,9 @@ HGLOBAL PosixGlobalAlloc(UINT flags, SIZE_T bytes);
 
 namespace {
 MessageSink g_sink = nullptr;
+#ifdef _WIN32
+HelpSink g_helpSink = nullptr;
+#endif
 int g_failCountdown = 0;
 } // namespace
 
@@ -22,6 +26,19 @@ int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT t
     if (g_sink) return g_sink(owner, text, caption, type);
     return MessageBoxA(owner, text, caption, type);
 }
+
+#ifdef _WIN32
+HelpSink SetHelpSink(HelpSink sink) {
+    HelpSink previous = g_helpSink;
+    g_helpSink = sink;
+    return previous;
+}
+
+BOOL PlatformWinHelp(HWND owner, const char* file, UINT command, ULONG_PTR data) {
+    if (g_helpSink) return g_helpSink(owner, file, command, data);
+    return WinHelpA(owner, file, command, data);
+}
+#endif
 
 void FailGlobalAllocAt(int n) {
     g_failCountdown = n > 0 ? n : 0;

@@ -32,7 +32,19 @@ int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT t
 void FailGlobalAllocAt(int n);
 HGLOBAL PlatformGlobalAlloc(UINT flags, SIZE_T bytes);
 
+#ifdef _WIN32
+// Help requests go through a sink as well, so that tests can see the calls
+// without starting the system's help viewer.
+typedef BOOL (*HelpSink)(HWND owner, const char* file, UINT command, ULONG_PTR data);
+HelpSink SetHelpSink(HelpSink sink);
+BOOL PlatformWinHelp(HWND owner, const char* file, UINT command, ULONG_PTR data);
+#endif
+
 #ifndef ZENDRA_PLATFORM_IMPL
+#ifdef _WIN32
+#undef WinHelpA
+#define WinHelpA PlatformWinHelp
+#endif
 #undef MessageBoxA
 #define MessageBoxA PlatformMessageBox
 #undef GlobalAlloc

@@ -33,6 +33,10 @@ enum DetectedFormat {
 // user why. Readers given a handle leave it open; the loader closes it.
 typedef HGLOBAL (*HandleReader)(HFILE file, HWND owner, char* text);
 typedef HGLOBAL (*NameReader)(const char* name, HWND owner, char* text, int displayDepth);
+// One entry (1-based index of count) of an icon or cursor file that starts at
+// base in the open file; textMode 0 leaves the File information text alone.
+typedef HGLOBAL (*IconReader)(HWND owner, char* text, HFILE file, int count, int index, long base,
+                              int textMode);
 
 // The readers available in this build; a null slot means the format is
 // recognised but not yet readable, and gives no picture.
@@ -48,6 +52,7 @@ struct ReaderTable {
     NameReader png;
     NameReader tiff;
     NameReader sunIcon;
+    IconReader icon;
 };
 extern ReaderTable g_readers;
 

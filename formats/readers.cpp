@@ -17,4 +17,5 @@ ReaderTable g_readers = {
     nullptr,           // png
     nullptr,           // tiff
     nullptr,           // sunIcon
+    nullptr,           // icon
 };

@@ -158,6 +158,10 @@ UINT_PTR CALLBACK BrowserHook(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         return InitDialog(dialog);
     case WM_COMMAND:
         return Command(dialog, wParam);
+    case WM_TIMER:
+        if (wParam != 0) return 0;
+        AnimationStep(dialog);
+        return 1;
     case WM_CTLCOLORBTN:
         return ColourButton(dialog, reinterpret_cast<HWND>(lParam));
     case WM_CTLCOLORDLG:

@@ -27,6 +27,10 @@ int RunBrowser(HINSTANCE instance, const char* commandLine);
 size_t BuildFilter(char* out, size_t size);
 UINT_PTR CALLBACK BrowserHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The animation timer's step: the next image of an icon file or animated
+// cursor, drawn into the preview and every open picture window.
+void AnimationStep(HWND dialog);
+
 // Planes x bits per pixel of a device, unless tests chose a depth.
 int DisplayDepth(HDC dc);
 

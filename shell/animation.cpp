@@ -1,0 +1,98 @@
+// The animation step: the browser's timer (identifier 0) shows the next image
+// of a multi-image icon file or an animated cursor in the preview and in every
+// open picture window.
+#include "shell/shell.h"
+
+#include "core/image.h"
+#include "core/loader.h"
+#include "core/state.h"
+
+#include <climits>
+#include <cmath>
+
+namespace {
+// One step of an animated cursor's sequence table.
+struct SequenceStep {
+    int32_t frame;
+    uint32_t rate; // sixtieths of a second
+};
+
+// Timer steps are 9 ms; a rate from the file must not overflow the interval.
+int DelayOfRate(uint32_t rate) {
+    double delay = std::floor(double(rate) * 1.6667 + 0.5);
+    const double most = double(INT_MAX / 9);
+    return delay > most ? int(most) : int(delay);
+}
+
+void NextIcon() {
+    g_iconIndex = g_iconIndex + 1 > g_iconCount ? 1 : g_iconIndex + 1;
+    if (g_picture) GlobalFree(g_picture);
+    g_picture = nullptr;
+    if (!g_readers.icon || g_openFile == HFILE_ERROR) return;
+    _llseek(g_openFile, 0, 0);
+    g_picture = g_readers.icon(nullptr, g_infoText, g_openFile, g_iconCount, g_iconIndex, 0, 0);
+}
+
+void NextFrame() {
+    if (g_sequencePosition >= g_sequenceLength) g_sequencePosition = 0;
+    g_picture = nullptr;
+    if (!g_sequenceTable || !g_frameTable) return;
+    SequenceStep* steps = static_cast<SequenceStep*>(GlobalLock(g_sequenceTable));
+    HGLOBAL* frames = static_cast<HGLOBAL*>(GlobalLock(g_frameTable));
+    size_t stepSlots = GlobalSize(g_sequenceTable) / sizeof(SequenceStep);
+    size_t frameSlots = GlobalSize(g_frameTable) / sizeof(HGLOBAL);
+    if (steps && frames && size_t(g_sequencePosition) < stepSlots) {
+        const SequenceStep& step = steps[g_sequencePosition];
+        // Frame numbers come from the file: only those the table holds count.
+        if (step.frame >= 0 && step.frame < g_frameCount && size_t(step.frame) < frameSlots)
+            g_picture = frames[step.frame];
+        g_frameDelay = DelayOfRate(step.rate);
+    }
+    g_sequencePosition++;
+    if (steps) GlobalUnlock(g_sequenceTable);
+    if (frames) GlobalUnlock(g_frameTable);
+}
+
+void DrawCurrentFrame() {
+    if (!g_picture) return;
+    BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(g_picture));
+    if (!header) return;
+    HPALETTE palette = CreateImagePalette(header);
+    HDC dc = GetDC(g_previewControl);
+    HPALETTE oldPalette = nullptr;
+    if (palette) {
+        oldPalette = SelectPalette(dc, palette, FALSE);
+        RealizePalette(dc);
+    }
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, g_previewLeft, g_previewTop, g_previewWidth, g_previewHeight, 0, 0,
+                  header->biWidth, header->biHeight, ImagePixels(header),
+                  reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS, SRCCOPY);
+    if (g_viewerWindow && IsWindow(g_viewerWindow))
+        DrawIntoWindow(header, g_viewerWindow, palette, g_tile ? 1 : 0, false);
+    if (g_fullWindow && IsWindow(g_fullWindow))
+        DrawIntoWindow(header, g_fullWindow, palette, g_tile ? 1 : 0, false);
+    if (g_slideWindow && IsWindow(g_slideWindow))
+        DrawIntoWindow(header, g_slideWindow, palette, 0, false);
+    if (palette) {
+        SelectPalette(dc, oldPalette, FALSE);
+        DeleteObject(palette);
+    }
+    GlobalUnlock(g_picture);
+    ReleaseDC(g_previewControl, dc);
+}
+} // namespace
+
+void AnimationStep(HWND dialog) {
+    KillTimer(dialog, 0);
+    g_animationTimer = 0;
+    if (g_viewKind == KIND_ICON_CYCLE)
+        NextIcon();
+    else if (g_viewKind == KIND_ANI)
+        NextFrame();
+    else
+        return; // the picture that started the timer is gone
+    DrawCurrentFrame();
+    SetTimer(dialog, 0, UINT(9 * g_frameDelay), nullptr);
+    g_animationTimer = 1;
+}

@@ -31,6 +31,8 @@ int g_unitsPerInch = 0;
 int g_previewLeft = 0, g_previewTop = 0, g_previewWidth = 320, g_previewHeight = 320;
 bool g_tile = false;
 bool g_fullScreenRequest = false;
+int g_fullOffsetX = 0, g_fullOffsetY = 0, g_fullMaxX = 0, g_fullMaxY = 0;
+bool g_slideTimer = false;
 HWND g_dialog = nullptr, g_previewControl = nullptr, g_viewerWindow = nullptr,
      g_fullWindow = nullptr, g_slideWindow = nullptr;
 
@@ -58,6 +60,8 @@ void InitImageState() {
     g_previewLeft = g_previewTop = 0;
     g_previewWidth = g_previewHeight = 320;
     g_tile = g_fullScreenRequest = false;
+    g_fullOffsetX = g_fullOffsetY = g_fullMaxX = g_fullMaxY = 0;
+    g_slideTimer = false;
     g_dialog = g_previewControl = g_viewerWindow = g_fullWindow = g_slideWindow = nullptr;
 }
 

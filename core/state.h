@@ -51,6 +51,10 @@ extern int g_previewLeft, g_previewTop, g_previewWidth, g_previewHeight;
 extern bool g_tile;
 extern bool g_fullScreenRequest;
 extern HWND g_dialog, g_previewControl, g_viewerWindow, g_fullWindow, g_slideWindow;
+// The full-screen window's drawing offsets (0 or negative: minus the scroll
+// positions) and its scroll ranges.
+extern int g_fullOffsetX, g_fullOffsetY, g_fullMaxX, g_fullMaxY;
+extern bool g_slideTimer; // the slideshow's timer is pending
 
 // Puts every variable into its start state (nothing shown).
 void InitImageState();

@@ -29,12 +29,13 @@ void RegisterWindowClasses(HINSTANCE instance) {
     RegisterClassA(&wc);
 
     // Full screen and slideshow have no icon, cursor or menu of their own.
-    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpfnWndProc = FullScreenProc;
     wc.hIcon = nullptr;
     wc.hCursor = nullptr;
     wc.lpszMenuName = nullptr;
     wc.lpszClassName = "Full";
     RegisterClassA(&wc);
+    wc.lpfnWndProc = SlideshowProc;
     wc.lpszClassName = "Slide";
     RegisterClassA(&wc);
 }

@@ -26,3 +26,48 @@ int TileCopies(int extent, int step) {
 int TwipsPerPixel(int pixelsPerInch) {
     return pixelsPerInch > 0 ? 1440 / pixelsPerInch : 0;
 }
+
+FullScreenScroll FullScreenScrollFor(int w, int h, int cx, int cy, int vbar, int hbar) {
+    FullScreenScroll s = {SCROLL_NONE, 0, 0};
+    if (h <= cy && w <= cx) return s;
+    if (h > cy && int64_t(w) <= int64_t(cx) - vbar) {
+        s.bars = SCROLL_VERTICAL;
+        s.vMax = h - cy;
+    } else if (w > cx && int64_t(h) <= int64_t(cy) - hbar) {
+        s.bars = SCROLL_HORIZONTAL;
+        s.hMax = w - cx;
+    } else {
+        // Each bar also makes room for the other one.
+        s.bars = SCROLL_BOTH;
+        s.vMax = h - cy + hbar;
+        s.hMax = w - cx + vbar;
+    }
+    return s;
+}
+
+void FullScreenOrigin(int bars, int w, int h, int cw, int ch, int hOffset, int vOffset, int* x,
+                      int* y) {
+    *x = (bars & SCROLL_HORIZONTAL) ? hOffset : CentredOrigin(cw, w);
+    *y = (bars & SCROLL_VERTICAL) ? vOffset : CentredOrigin(ch, h);
+}
+
+int ScrolledOffset(int code, bool vertical, int offset, int maximum, int position) {
+    switch (code) {
+    case 0: // SB_LINEUP
+        return offset + 8 > 0 ? 0 : offset + 8;
+    case 1: // SB_LINEDOWN
+        return offset - 8 < -maximum ? -maximum : offset - 8;
+    case 2: // SB_PAGEUP
+        return vertical ? 0 : offset;
+    case 3: // SB_PAGEDOWN
+        return vertical ? -maximum : offset;
+    case 4: // SB_THUMBPOSITION
+        return -position;
+    case 6: // SB_TOP
+        return 0;
+    case 7: // SB_BOTTOM
+        return -maximum;
+    default: // SB_THUMBTRACK and anything else
+        return offset;
+    }
+}

@@ -15,3 +15,22 @@ int TileCopies(int extent, int step);
 
 // twips per pixel from a device's pixels per inch (1440 / dpi, 0 for no dpi).
 int TwipsPerPixel(int pixelsPerInch);
+
+// Scroll bars of the full-screen window for a w x h picture on a cx x cy
+// screen (vbar, hbar: the bars' thickness), with their ranges 0 .. max.
+enum ScrollBars { SCROLL_NONE = 0, SCROLL_VERTICAL = 1, SCROLL_HORIZONTAL = 2, SCROLL_BOTH = 3 };
+struct FullScreenScroll {
+    int bars;
+    int hMax, vMax;
+};
+FullScreenScroll FullScreenScrollFor(int w, int h, int cx, int cy, int vbar, int hbar);
+
+// Where the full-screen window draws a w x h picture in its cw x ch client
+// area: centred along an axis without a bar, at the (0 or negative) offset
+// along an axis with one.
+void FullScreenOrigin(int bars, int w, int h, int cw, int ch, int hOffset, int vOffset, int* x,
+                      int* y);
+
+// The drawing offset (0 or negative) after a scroll-bar code (SB_LINEUP ..
+// SB_BOTTOM) on the vertical or horizontal bar; position is the thumb's.
+int ScrolledOffset(int code, bool vertical, int offset, int maximum, int position);

@@ -1,5 +1,5 @@
-// Drawing the current picture into the viewer (and later the full-screen
-// window): the shared paint, drawing outside paints, and the palette reset.
+// Drawing the current picture into the viewer and the full-screen window: the shared paint, drawing
+// outside paints, and the palette reset.
 #include "shell/shell.h"
 
 #include "core/image.h"
@@ -21,7 +21,18 @@ void DrawTiles(HDC dc, BITMAPINFOHEADER* header, int cw, int ch, int w, int h) {
             DrawAt(dc, header, column * w, row * h, w, h);
 }
 
-void PaintRaster(HDC dc, int cw, int ch) {
+// The full-screen window shows the picture at its own size: centred, or at
+// the scroll offsets along an axis with a bar.
+void DrawFullScreen(HDC dc, BITMAPINFOHEADER* header, int cw, int ch) {
+    int w = header->biWidth, h = header->biHeight, x, y;
+    FullScreenScroll s =
+        FullScreenScrollFor(w, h, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                            GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL));
+    FullScreenOrigin(s.bars, w, h, cw, ch, g_fullOffsetX, g_fullOffsetY, &x, &y);
+    DrawAt(dc, header, x, y, w, h);
+}
+
+void PaintRaster(HDC dc, int cw, int ch, bool fullScreen) {
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(g_picture));
     if (!header) return;
     HPALETTE palette = CreateImagePalette(header);
@@ -32,7 +43,9 @@ void PaintRaster(HDC dc, int cw, int ch) {
     }
     int w = header->biWidth, h = header->biHeight, dw, dh;
     SetStretchBltMode(dc, COLORONCOLOR);
-    if (!g_tile) {
+    if (fullScreen && (!g_tile || h > ch || w > cw)) {
+        DrawFullScreen(dc, header, cw, ch);
+    } else if (!g_tile) {
         FitByNinetenths(w, h, cw, ch, &dw, &dh);
         DrawAt(dc, header, CentredOrigin(cw, dw), CentredOrigin(ch, dh), dw, dh);
     } else if (h > ch || w > cw) {
@@ -62,7 +75,7 @@ void PaintPictureWindow(HWND window) {
     }
     // Metafiles have no reader in this build yet; animations are drawn by
     // their timer step.
-    if (g_picture && g_viewKind == KIND_RASTER) PaintRaster(dc, cw, ch);
+    if (g_picture && g_viewKind == KIND_RASTER) PaintRaster(dc, cw, ch, window != g_viewerWindow);
     EndPaint(window, &paint);
 }
 

@@ -73,7 +73,15 @@ bool AskSaveName(HWND owner, char* path, int format, char* directory);
 // The viewer ("Meta") and the windows it opens.
 LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void OpenViewer(const char* caption);
+// The full-screen window ("Full"), with the scroll bars the picture needs.
 void OpenFullScreen();
+LRESULT CALLBACK FullScreenProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The slideshow window ("Slide") over the browser's list.
+void OpenSlideshow();
+LRESULT CALLBACK SlideshowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// After a picture window closes: orientation undone, standard colours on a
+// palette display, the user-modified flag cleared.
+void RestorePictureForPreview();
 void PaintPictureWindow(HWND window);
 void RefreshMenuState();
 // "name     N bytes" into out (always terminated).

@@ -19,10 +19,6 @@ void ClearNameBox() {
     SendMessageA(edit, EM_REPLACESEL, TRUE, LPARAM(""));
 }
 
-bool PureBlackAndWhite() {
-    return g_colorsUsed == 1 && g_bitCount == 1;
-}
-
 void Opening(HWND window) {
     g_viewerWindow = window;
     if (g_displayDepth == 8) {
@@ -47,13 +43,7 @@ void Closing(HWND window) {
     } else if (g_brightness != 0) {
         ResetBrightness();
     }
-    if (g_viewKind == KIND_RASTER && g_picture) {
-        RestoreOrientation(&g_picture, &g_orientation);
-        if (g_displayDepth <= 8 && !PureBlackAndWhite())
-            ReduceColors(&g_picture, &g_original, 256, g_viewKind, false);
-    }
-    g_orientation = 0;
-    g_userModified = false;
+    RestorePictureForPreview();
     if (g_viewerWindow == window) g_viewerWindow = nullptr;
 }
 
@@ -208,8 +198,7 @@ void Command(HWND window, int id) {
         if (g_picture) OpenFullScreen();
         return;
     case CM_SLIDESHOW:
-        CreateWindowExA(0, "Slide", "A", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                        GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, g_instance, nullptr);
+        OpenSlideshow();
         return;
     case CM_NEXT_FILE:
         StepToNeighbour(window, 1);
@@ -235,10 +224,15 @@ void OpenViewer(const char* caption) {
                     g_instance, nullptr);
 }
 
-void OpenFullScreen() {
-    g_fullWindow =
-        CreateWindowExA(0, "Full", "A", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                        GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, g_instance, nullptr);
+void RestorePictureForPreview() {
+    if (g_viewKind == KIND_RASTER && g_picture) {
+        RestoreOrientation(&g_picture, &g_orientation);
+        bool pureBlackAndWhite = g_colorsUsed == 1 && g_bitCount == 1;
+        if (g_displayDepth <= 8 && !pureBlackAndWhite)
+            ReduceColors(&g_picture, &g_original, 256, g_viewKind, false);
+    }
+    g_orientation = 0;
+    g_userModified = false;
 }
 
 LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -38,3 +38,56 @@ TEST(ShellGeometry, CentringAndTiling) {
     EXPECT_EQ(TwipsPerPixel(120), 12);
     EXPECT_EQ(TwipsPerPixel(0), 0);
 }
+
+TEST(ShellGeometry, FullScreenScrollBarsFollowThePictureSize) {
+    // Screen 1024 x 768, bars 16 wide / 17 high.
+    struct {
+        int w, h;
+        int bars, hMax, vMax;
+    } const cases[] = {
+        {1024, 768, SCROLL_NONE, 0, 0},         {2000, 500, SCROLL_HORIZONTAL, 976, 0},
+        {2000, 751, SCROLL_HORIZONTAL, 976, 0}, {2000, 752, SCROLL_BOTH, 992, 1},
+        {500, 2000, SCROLL_VERTICAL, 0, 1232},  {1008, 2000, SCROLL_VERTICAL, 0, 1232},
+        {1009, 2000, SCROLL_BOTH, 1, 1249},     {3000, 3000, SCROLL_BOTH, 1992, 2249},
+    };
+    for (const auto& c : cases) {
+        FullScreenScroll s = FullScreenScrollFor(c.w, c.h, 1024, 768, 16, 17);
+        EXPECT_EQ(s.bars, c.bars) << c.w << "x" << c.h;
+        EXPECT_EQ(s.hMax, c.hMax) << c.w << "x" << c.h;
+        EXPECT_EQ(s.vMax, c.vMax) << c.w << "x" << c.h;
+    }
+    int x, y;
+    FullScreenOrigin(SCROLL_NONE, 100, 50, 1024, 768, -5, -6, &x, &y);
+    EXPECT_EQ(x, 462);
+    EXPECT_EQ(y, 359);
+    FullScreenOrigin(SCROLL_HORIZONTAL, 2000, 500, 1024, 751, -40, -6, &x, &y);
+    EXPECT_EQ(x, -40);
+    EXPECT_EQ(y, 125);
+    FullScreenOrigin(SCROLL_VERTICAL, 500, 2000, 1008, 768, -40, -6, &x, &y);
+    EXPECT_EQ(x, 254);
+    EXPECT_EQ(y, -6);
+    FullScreenOrigin(SCROLL_BOTH, 3000, 3000, 1008, 751, -40, -6, &x, &y);
+    EXPECT_EQ(x, -40);
+    EXPECT_EQ(y, -6);
+}
+
+TEST(ShellGeometry, ScrollCodesMoveTheOffsetWithinTheRange) {
+    struct {
+        int code;
+        bool vertical;
+        int offset, position, expected;
+    } const cases[] = {
+        {0, false, 0, 0, 0}, // line up at the top stays
+        {0, false, -20, 0, -12},   {0, true, -4, 0, 0},
+        {1, false, 0, 0, -8},      {1, false, -972, 0, -976}, // not past the maximum
+        {1, true, -976, 0, -976},  {2, true, -300, 0, 0},
+        {2, false, -300, 0, -300}, // page keys move only the vertical bar
+        {3, true, -3, 0, -976},    {3, false, -3, 0, -3},
+        {4, false, -3, 500, -500}, {5, true, -3, 500, -3},
+        {6, false, -300, 0, 0},    {7, false, 0, 0, -976},
+        {8, true, -10, 0, -10}, // SB_ENDSCROLL changes nothing
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ScrolledOffset(c.code, c.vertical, c.offset, 976, c.position), c.expected)
+            << c.code << " " << c.vertical << " " << c.offset;
+}

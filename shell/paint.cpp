@@ -1,5 +1,5 @@
-// Drawing the current picture into the viewer and the full-screen window: the shared paint, drawing
-// outside paints, and the palette reset.
+// Drawing the current picture into the viewer and the full-screen window:
+// the shared paint, drawing outside paints, and the palette reset.
 #include "shell/shell.h"
 
 #include "core/image.h"

@@ -1,5 +1,6 @@
 #include "shell/geometry.h"
 
+#include <algorithm>
 #include <cstdint>
 
 void FitByNinetenths(int w, int h, int cw, int ch, int* dw, int* dh) {
@@ -70,4 +71,30 @@ int ScrolledOffset(int code, bool vertical, int offset, int maximum, int positio
     default: // SB_THUMBTRACK and anything else
         return offset;
     }
+}
+
+PrintLayout RasterPrintLayout(int pageW, int pageH, int w, int h, bool large, bool tiled) {
+    PrintLayout p = {0, 0, 0, 0, 0, 0};
+    if (w <= 0 || h <= 0 || pageW <= 0 || pageH <= 0) return p;
+    int64_t s;
+    if (!large && w < 640 && h < 480)
+        s = std::min(pageW / 640, pageH / 480);
+    else
+        s = std::min(pageW / w, pageH / h);
+    if (s > 0) {
+        p.tileW = int(s * w);
+        p.tileH = int(s * h);
+    } else {
+        FitByNinetenths(w, h, pageW, pageH, &p.tileW, &p.tileH);
+        if (p.tileW <= 0 || p.tileH <= 0) return p;
+    }
+    if (tiled) {
+        p.columns = pageW / p.tileW;
+        p.rows = pageH / p.tileH;
+    } else {
+        p.columns = p.rows = 1;
+    }
+    p.x0 = int((int64_t(pageW) - int64_t(p.columns) * p.tileW) / 2);
+    p.y0 = int((int64_t(pageH) - int64_t(p.rows) * p.tileH) / 2);
+    return p;
 }

@@ -34,3 +34,15 @@ void FullScreenOrigin(int bars, int w, int h, int cw, int ch, int hOffset, int v
 // The drawing offset (0 or negative) after a scroll-bar code (SB_LINEUP ..
 // SB_BOTTOM) on the vertical or horizontal bar; position is the thumb's.
 int ScrolledOffset(int code, bool vertical, int offset, int maximum, int position);
+
+// How a w x h raster picture is placed on a W x H printer page: copies of
+// tileW x tileH in a grid of columns x rows from (x0, y0). Normal scales a
+// small picture as a 640 x 480 screen stretched over the page would, Large by
+// the largest whole multiple that fits, Tiled uses the Normal scale. A picture
+// larger than the page (whole multiple 0) is shrunk in 9/10 steps instead.
+struct PrintLayout {
+    int tileW, tileH;
+    int columns, rows;
+    int x0, y0;
+};
+PrintLayout RasterPrintLayout(int pageW, int pageH, int w, int h, bool large, bool tiled);

@@ -79,6 +79,11 @@ LRESULT CALLBACK FullScreenProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // The slideshow window ("Slide") over the browser's list.
 void OpenSlideshow();
 LRESULT CALLBACK SlideshowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Prints the current picture on one page after the system's print dialog:
+// Normal (false, false), Large (true, false) or Tiled (false, true).
+void PrintPicture(HWND owner, bool large, bool tiled);
+// Draws a raster Image record on a pageW x pageH page as PrintPicture does.
+void PrintRasterPage(HDC dc, int pageW, int pageH, HGLOBAL record, bool large, bool tiled);
 // After a picture window closes: orientation undone, standard colours on a
 // palette display, the user-modified flag cleared.
 void RestorePictureForPreview();

@@ -206,12 +206,16 @@ void Command(HWND window, int id) {
     case CM_LAST_FILE:
         StepToNeighbour(window, 0);
         return;
+    case CM_PRINT_NORMAL:
+    case CM_PRINT_LARGE:
+    case CM_PRINT_TILED:
+        PrintPicture(window, id == CM_PRINT_LARGE, id == CM_PRINT_TILED);
+        return;
     case CM_HELP:
         WinHelpA(window, HELP_FILE, HELP_FINDER, 0);
         return;
     }
     if (RunSaveCommand(window, id)) return;
-    // Printing has no implementation in this build yet.
     if (RunToolCommand(id)) InvalidateRect(window, nullptr, FALSE);
 }
 } // namespace

@@ -91,3 +91,35 @@ TEST(ShellGeometry, ScrollCodesMoveTheOffsetWithinTheRange) {
         EXPECT_EQ(ScrolledOffset(c.code, c.vertical, c.offset, 976, c.position), c.expected)
             << c.code << " " << c.vertical << " " << c.offset;
 }
+
+TEST(ShellGeometry, RasterPrintLayoutScalesByWholeMultiples) {
+    struct {
+        int pageW, pageH, w, h;
+        bool large, tiled;
+        PrintLayout expected;
+    } const cases[] = {
+        // A 320 x 200 picture on a 4800 x 6600 page: Normal 7, Large 15, Tiled 7 in a 2 x 4 grid.
+        {4800, 6600, 320, 200, false, false, {2240, 1400, 1, 1, 1280, 2600}},
+        {4800, 6600, 320, 200, true, false, {4800, 3000, 1, 1, 0, 1800}},
+        {4800, 6600, 320, 200, false, true, {2240, 1400, 2, 4, 160, 500}},
+        // 640 x 480 or more prints the same in every mode.
+        {4800, 6600, 1024, 768, false, false, {4096, 3072, 1, 1, 352, 1764}},
+        {4800, 6600, 1024, 768, true, false, {4096, 3072, 1, 1, 352, 1764}},
+        {4800, 6600, 1024, 768, false, true, {4096, 3072, 1, 2, 352, 228}},
+        // Larger than the page: shrunk to fit rather than scaled by 0.
+        {1000, 1000, 2000, 1000, false, false, {955, 477, 1, 1, 22, 261}},
+        {1000, 1000, 2000, 1000, false, true, {955, 477, 1, 2, 22, 23}},
+        // A page smaller than the reference screen: Normal falls back to fitting.
+        {600, 400, 10, 10, false, false, {10, 10, 1, 1, 295, 195}},
+        {0, 400, 10, 10, false, false, {0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        PrintLayout p = RasterPrintLayout(c.pageW, c.pageH, c.w, c.h, c.large, c.tiled);
+        EXPECT_EQ(p.tileW, c.expected.tileW) << c.w << "x" << c.h << " " << c.large << c.tiled;
+        EXPECT_EQ(p.tileH, c.expected.tileH) << c.w << "x" << c.h << " " << c.large << c.tiled;
+        EXPECT_EQ(p.columns, c.expected.columns) << c.w << "x" << c.h << " " << c.large << c.tiled;
+        EXPECT_EQ(p.rows, c.expected.rows) << c.w << "x" << c.h << " " << c.large << c.tiled;
+        EXPECT_EQ(p.x0, c.expected.x0) << c.w << "x" << c.h << " " << c.large << c.tiled;
+        EXPECT_EQ(p.y0, c.expected.y0) << c.w << "x" << c.h << " " << c.large << c.tiled;
+    }
+}

@@ -37,7 +37,8 @@ declare -A srcname=([zlib]=zlib-1.2.13 [libpng]=libpng-1.6.39 [libjpeg-turbo]=li
     [libtiff]=libtiff-v4.5.0)
 declare -A native=([zlib]=zlib1g-dev [libpng]=libpng-dev [libjpeg-turbo]=libjpeg62-turbo-dev
     [libtiff]=libtiff-dev)
-# Each library is rebuilt when one it links against was.
+# A library is rebuilt when one it links against changed: their stamps are
+# part of its own.
 declare -A needs=([zlib]="" [libpng]="zlib" [libjpeg-turbo]="" [libtiff]="zlib libjpeg-turbo")
 
 die() {

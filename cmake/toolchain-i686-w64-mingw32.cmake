@@ -9,7 +9,13 @@ set(CMAKE_C_COMPILER ${ZENDRA_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${ZENDRA_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${ZENDRA_MINGW_TRIPLE}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${ZENDRA_MINGW_TRIPLE})
+# The image libraries scripts/deps.sh builds for this target live in the build
+# tree beside the compiler's own root.
+if(NOT ZENDRA_DEPS_PREFIX)
+  get_filename_component(ZENDRA_DEPS_PREFIX
+                         "${CMAKE_CURRENT_LIST_DIR}/../build/deps/${ZENDRA_MINGW_TRIPLE}" ABSOLUTE)
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/${ZENDRA_MINGW_TRIPLE} ${ZENDRA_DEPS_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

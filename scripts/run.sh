@@ -8,9 +8,10 @@
 # prints `zendra-cli info` of it, converts it to build/sample/converted.bmp and
 # checks with netpbm that both files hold the same pixels. Then makes
 # build/sample/pictures/ (bitmaps of 24, 8, 4 and 1 bits) and builds zendra.exe
-# (build/win64): with a display the viewer opens there on the first picture;
-# without one it runs under Xvfb, build/sample/zendra-screenshot.png is saved
-# and printed, and EXIT ends the program.
+# (build/win64, with the image libraries of scripts/deps.sh): with a display
+# the viewer opens there on the first picture; without one it runs under Xvfb,
+# build/sample/zendra-screenshot.png is saved and printed, and EXIT ends the
+# program.
 set -euo pipefail
 exec < /dev/null
 
@@ -69,6 +70,8 @@ pgmramp -ellipse 160 160 2> /dev/null | pgmtopbm 2> /dev/null |
     ppmtobmp -bpp=1 > "$pictures/ellipse-1.bmp" 2> /dev/null
 ls "$pictures"
 
+# zendra.exe links the image libraries built from Debian's sources (once).
+bash scripts/deps.sh build x86_64-w64-mingw32
 if [ ! -f build/win64/build.ninja ]; then
     cmake -S . -B build/win64 -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" -DZENDRA_TESTS=ON

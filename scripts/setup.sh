@@ -15,14 +15,35 @@ packages=(
     # wine64) with a virtual display
     wine wine64 xvfb xauth
     # Independent programs the interoperability tests and the samples use
-    netpbm imagemagick libtiff-tools
+    netpbm imagemagick libtiff-tools libjpeg-turbo-progs
+    # Building the Windows image libraries from Debian's source packages
+    # (scripts/deps.sh): unpacking, patching, zlib's make, libjpeg-turbo's SIMD
+    make patch bzip2 xz-utils nasm
+)
+# The image libraries of the native builds, at the upstream versions
+# scripts/deps.sh builds for Windows (any Debian revision: security fixes).
+pinned=(
+    'zlib1g-dev=1:1.2.13.dfsg-*'
+    'libpng-dev=1.6.39-*'
+    'libjpeg62-turbo-dev=1:2.1.5-*'
+    'libtiff-dev=4.5.0-*'
 )
 
-installed=" $(dpkg-query -W -f='${db:Status-Status}=${Package} ' "${packages[@]}" 2> /dev/null || true) "
+names=("${packages[@]}")
+for p in "${pinned[@]}"; do names+=("${p%%=*}"); done
+installed=" $(dpkg-query -W -f='${db:Status-Status}=${Package}=${Version} ' "${names[@]}" 2> /dev/null || true) "
 missing=()
 for p in "${packages[@]}"; do
     case "$installed" in
-    *" installed=$p "*) ;;
+    *" installed=$p="*) ;;
+    *) missing+=("$p") ;;
+    esac
+done
+for p in "${pinned[@]}"; do
+    # The version part is a glob, for the shell here as for apt-get.
+    # shellcheck disable=SC2254
+    case "$installed" in
+    *" installed="$p" "*) ;;
     *) missing+=("$p") ;;
     esac
 done

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The whole test run: installs what is missing, builds the four build trees
+# The whole test run: installs what is missing, fetches the sources of the
+# image libraries (the tests read their sample pictures) and builds them for
+# the Windows targets (scripts/deps.sh; once), builds the four build trees
 # (incrementally), runs the native suites, the same suites under ASan and UBSan,
 # each fuzz target for a short fixed number of inputs, and the Windows unit
 # tests under Wine; the 32-bit Windows build is compiled and linked only.
@@ -94,6 +96,13 @@ build() {
     configure "$dir" "$@" && ninja -C "$dir" -j "$jobs"
 }
 
+# build_windows DIR TRIPLE: the target's image libraries (quick once built),
+# then the tree.
+build_windows() {
+    bash scripts/deps.sh build "$2" &&
+        build "$1" "" "" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$2.cmake" -DZENDRA_TESTS=ON
+}
+
 run_ctest() {
     ctest --test-dir "$1" --output-on-failure --no-tests=error --timeout 300 -j "$jobs"
 }
@@ -139,6 +148,7 @@ fuzz_target() {
 }
 
 step "setup" bash scripts/setup.sh
+step "deps fetch" bash scripts/deps.sh fetch
 step "format" format_check
 
 # Native build and suites (g++).
@@ -166,8 +176,7 @@ else
 fi
 
 # Windows, x86_64: built, then the unit suites run under Wine.
-if step "build win64" build build/win64 "" "" \
-    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-x86_64-w64-mingw32.cmake" -DZENDRA_TESTS=ON; then
+if step "build win64" build_windows build/win64 x86_64-w64-mingw32; then
     step "tests win64 (Wine)" bash scripts/wine-run.sh build/win64/tests/unit_tests.exe
     step "shell tests win64 (Wine)" bash scripts/wine-run.sh build/win64/tests/win/shell_tests.exe
     step "end-to-end win64 (Xvfb)" bash tests/win/end_to_end.sh build/win64
@@ -178,8 +187,7 @@ else
 fi
 
 # Windows, i686: compiled and linked only (this machine cannot run 32-bit programs).
-step "build win32" build build/win32 "" "" \
-    -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-i686-w64-mingw32.cmake" -DZENDRA_TESTS=ON
+step "build win32" build_windows build/win32 i686-w64-mingw32
 
 echo
 if [ ${#failures[@]} -gt 0 ]; then

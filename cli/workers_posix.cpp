@@ -81,6 +81,18 @@ void Drain(Running* worker) {
     }
 }
 
+// SIGCHLD writes a byte here, so that poll wakes as soon as a worker ends
+// (its pipe closes a moment before it can be reaped).
+int g_wakeWrite = -1;
+
+void OnChildEnd(int) {
+    int saved = errno;
+    if (write(g_wakeWrite, "", 1) < 0) {
+        // The pipe is full: poll wakes anyway.
+    }
+    errno = saved;
+}
+
 std::string SignalText(int signal) {
     const char* name = strsignal(signal);
     return "killed by signal " + std::to_string(signal) +
@@ -91,6 +103,16 @@ std::string SignalText(int signal) {
 
 void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs, double timeout,
                 const std::function<void(size_t, const WorkerEnd&)>& done) {
+    int wake[2];
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) wake[0] = wake[1] = -1;
+    g_wakeWrite = wake[1];
+    struct sigaction action, previous;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnChildEnd;
+    action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+    sigemptyset(&action.sa_mask);
+    if (wake[1] >= 0) sigaction(SIGCHLD, &action, &previous);
+
     std::vector<Running> running;
     size_t next = 0;
     const auto limit =
@@ -109,23 +131,30 @@ void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs,
         }
         if (running.empty()) continue;
 
-        // Sleep until output arrives, the nearest deadline, or (for a worker
-        // whose pipe has closed but which is not reaped yet) a moment.
+        // Sleep until output arrives, a worker ends, or the nearest deadline.
         std::vector<pollfd> polls;
+        if (wake[0] >= 0) polls.push_back(pollfd{wake[0], POLLIN, 0});
         Clock::time_point now = Clock::now();
-        Clock::time_point wake = now + std::chrono::seconds(1);
+        Clock::time_point until = now + std::chrono::seconds(1);
         for (const Running& w : running) {
             if (w.fd < 0) {
-                wake = std::min(wake, now + std::chrono::milliseconds(2));
+                // Ended but not reaped yet: SIGCHLD is on its way.
+                until = std::min(until, now + std::chrono::milliseconds(wake[0] >= 0 ? 50 : 1));
                 continue;
             }
             polls.push_back(pollfd{w.fd, POLLIN, 0});
-            if (!w.killed) wake = std::min(wake, w.deadline);
+            if (!w.killed) until = std::min(until, w.deadline);
         }
-        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
+        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
         poll(polls.data(), polls.size(), wait < 0 ? 0 : int(wait) + 1);
         for (const pollfd& p : polls) {
             if (!p.revents) continue;
+            if (p.fd == wake[0]) {
+                char bytes[64];
+                while (read(wake[0], bytes, sizeof bytes) > 0) {
+                }
+                continue;
+            }
             for (Running& w : running)
                 if (w.fd == p.fd) Drain(&w);
         }
@@ -150,4 +179,10 @@ void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs,
             done(index, end);
         }
     }
+    if (wake[1] >= 0) {
+        sigaction(SIGCHLD, &previous, nullptr);
+        close(wake[0]);
+        close(wake[1]);
+    }
+    g_wakeWrite = -1;
 }

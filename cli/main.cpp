@@ -1,6 +1,8 @@
 // zendra-cli: the picture core from the command line.
 //   zendra-cli info FILE...
 //   zendra-cli convert [--to NAME] [--force] [TOOLS] INPUT OUTPUT
+//   zendra-cli convert --to NAME --outdir DIR [-j N] [--timeout S] [--force] [TOOLS] INPUT...
+#include "cli/batch.h"
 #include "cli/options.h"
 #include "tools/output_file.h"
 #include "cli/tool_options.h"
@@ -15,6 +17,9 @@
 #include <string>
 #include <sys/stat.h>
 #include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 const char* const kProgram = "zendra-cli";
@@ -45,15 +50,19 @@ void Usage(FILE* out) {
     std::fprintf(out,
                  "Usage: %s info FILE...\n"
                  "       %s convert [--to NAME] [--force] [TOOLS] INPUT OUTPUT\n"
+                 "       %s convert --to NAME --outdir DIR [-j N] [--timeout SECONDS]\n"
+                 "                  [--force] [TOOLS] INPUT...\n"
                  "\n"
                  "info     prints the description of each picture file.\n"
                  "convert  reads INPUT and writes it to OUTPUT in the format NAME, or in the\n"
                  "         format of OUTPUT's extension (.bmp .iff .lbm .jpg .jpeg .jpe .pcx\n"
-                 "         .png .tga .tif .tiff).\n"
+                 "         .png .tga .tif .tiff). With --outdir it converts every INPUT into\n"
+                 "         DIR, under the INPUT's name with the extension of the format, each\n"
+                 "         file in a process of its own.\n"
                  "\n"
                  "Options:\n"
                  "  --to NAME   output format:",
-                 kProgram, kProgram);
+                 kProgram, kProgram, kProgram);
     int count = 0;
     const OutputFormat* formats = OutputFormats(&count);
     for (int i = 0; i < count; i++) {
@@ -62,6 +71,14 @@ void Usage(FILE* out) {
     }
     std::fprintf(out, "\n"
                       "  --force     overwrite OUTPUT if it exists\n"
+                      "  --outdir DIR\n"
+                      "              write the output files into the folder DIR\n"
+                      "  -j N, --jobs N\n"
+                      "              with --outdir: convert up to N files at once (1 to 64,\n"
+                      "              default 1)\n"
+                      "  --timeout SECONDS\n"
+                      "              with --outdir: give up a file whose conversion takes\n"
+                      "              longer (default 300)\n"
                       "  --help      show this help and exit\n"
                       "  --version   show the version and exit\n"
                       "\n");
@@ -120,46 +137,131 @@ int Info(int argc, char** argv) {
     return status;
 }
 
+// Test hooks of batch workers only: a worker whose input has this base name
+// hangs (ZENDRA_TEST_HANG_ON) or aborts (ZENDRA_TEST_CRASH_ON), so that the
+// tests can watch the batch survive it.
+void RunWorkerTestHooks(const char* input) {
+    const char* slash = std::strrchr(input, '/');
+    const char* base = slash ? slash + 1 : input;
+    const char* hang = std::getenv("ZENDRA_TEST_HANG_ON");
+    const char* crash = std::getenv("ZENDRA_TEST_CRASH_ON");
+    if (crash && std::strcmp(crash, base) == 0) std::abort();
+    if (hang && std::strcmp(hang, base) == 0) {
+        for (;;) {
+#ifdef _WIN32
+            Sleep(1000);
+#else
+            sleep(1);
+#endif
+        }
+    }
+}
+
+// The value of an option given as "--name VALUE", "--name=VALUE" or, for a
+// short option, "-jVALUE"; null when argv[*i] is not that option, and then
+// *missing set when it is the option but no value follows.
+const char* OptionValue(int argc, char** argv, int* i, const char* name, const char* shortName,
+                        bool* missing) {
+    const char* a = argv[*i];
+    size_t n = std::strlen(name);
+    if (std::strncmp(a, name, n) == 0 && a[n] == '=') return a + n + 1;
+    if (shortName && std::strncmp(a, shortName, 2) == 0 && a[2] != 0) return a + 2;
+    if (std::strcmp(a, name) != 0 && !(shortName && std::strcmp(a, shortName) == 0)) return nullptr;
+    if (*i + 1 >= argc) {
+        *missing = true;
+        return nullptr;
+    }
+    return argv[++*i];
+}
+
 int Convert(int argc, char** argv) {
     const char* toName = nullptr;
     bool force = false;
-    const char* files[2] = {nullptr, nullptr};
-    int fileCount = 0;
+    bool worker = false;
+    std::vector<const char*> files;
     std::vector<int> tools;
+    std::vector<std::string> toolArgs;
+    const char* outdir = nullptr;
+    const char* jobsText = nullptr;
+    const char* timeoutText = nullptr;
     const char* error = nullptr;
     const char* detail = nullptr;
     for (int i = 0; i < argc; i++) {
         const char* a = argv[i];
-        if (std::strcmp(a, "--to") == 0) {
-            if (++i >= argc) return UsageError("option requires an argument:", "--to");
-            toName = argv[i];
-        } else if (std::strncmp(a, "--to=", 5) == 0) {
-            toName = a + 5;
+        bool missing = false;
+        const int first = i;
+        if (const char* v = OptionValue(argc, argv, &i, "--to", nullptr, &missing)) {
+            toName = v;
+        } else if (const char* v = OptionValue(argc, argv, &i, "--outdir", nullptr, &missing)) {
+            outdir = v;
+        } else if (const char* v = OptionValue(argc, argv, &i, "--jobs", "-j", &missing)) {
+            jobsText = v;
+        } else if (const char* v = OptionValue(argc, argv, &i, "--timeout", nullptr, &missing)) {
+            timeoutText = v;
+        } else if (missing) {
+            return UsageError("option requires an argument:", a);
         } else if (std::strcmp(a, "--force") == 0 || std::strcmp(a, "-f") == 0) {
             force = true;
+        } else if (std::strcmp(a, "--worker") == 0) {
+            worker = true; // one file of a batch, started by the batch itself
         } else if (std::strcmp(a, "--") == 0) {
-            for (i++; i < argc; i++) {
-                if (fileCount == 2) return UsageError("too many files");
-                files[fileCount++] = argv[i];
-            }
+            for (i++; i < argc; i++) files.push_back(argv[i]);
         } else if (ToolOptionParse t = ParseToolOption(argc, argv, &i, &tools, &error, &detail);
                    t != TOOL_OPTION_NONE) {
             if (t == TOOL_OPTION_ERROR) return UsageError(error, detail);
+            toolArgs.insert(toolArgs.end(), argv + first, argv + i + 1);
         } else if (a[0] == '-' && a[1] != 0) {
             return UsageError("unknown option", a);
         } else {
-            if (fileCount == 2) return UsageError("too many files");
-            files[fileCount++] = a;
+            files.push_back(a);
         }
     }
-    if (fileCount != 2) return UsageError("convert needs an INPUT and an OUTPUT file");
-    const char* input = files[0];
-    const char* output = files[1];
     const OutputFormat* format = nullptr;
     if (toName) {
         format = FindOutputFormat(toName);
         if (!format) return UsageError("unknown output format", toName);
-    } else {
+    }
+    if (outdir) {
+        if (!format) return UsageError("--outdir needs the output format: use --to NAME");
+        if (files.empty()) return UsageError("convert --outdir needs at least one INPUT file");
+        BatchOptions batch;
+        batch.outdir = outdir;
+        batch.format = format;
+        batch.force = force;
+        batch.jobs = 1;
+        batch.timeout = 300;
+        if (jobsText) {
+            char* end = nullptr;
+            long n = std::strtol(jobsText, &end, 10);
+            if (*end || end == jobsText || n < 1 || n > 64)
+                return UsageError("-j takes a number of workers from 1 to 64, not", jobsText);
+            batch.jobs = int(n);
+        }
+        if (timeoutText) {
+            char* end = nullptr;
+            double s = std::strtod(timeoutText, &end);
+            if (*end || end == timeoutText || !(s > 0) || s > 1e6)
+                return UsageError("--timeout takes a number of seconds above 0, not", timeoutText);
+            batch.timeout = s;
+        }
+        if (!WriterAvailable(format->format)) {
+            std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
+                         format->name);
+            return 2;
+        }
+        batch.toolArgs = toolArgs;
+        batch.inputs.assign(files.begin(), files.end());
+        return RunBatch(batch);
+    }
+    if (jobsText || timeoutText) return UsageError("-j and --timeout go with --outdir");
+    if (files.size() != 2) {
+        return UsageError(files.size() > 2 ? "too many files; convert several with --outdir DIR"
+                                           : "convert needs an INPUT and an OUTPUT file");
+    }
+    const char* input = files[0];
+    const char* output = files[1];
+    if (worker) RunWorkerTestHooks(input);
+    if (!format) {
         format = FormatFromExtension(output);
         if (!format)
             return UsageError("cannot tell the output format from the name; use --to:", output);

@@ -29,7 +29,8 @@ const char* FormatExtension(int format) {
 }
 
 bool WriterAvailable(int format) {
-    return format == FMT_BMP || format == FMT_IFF || format == FMT_PCX || format == FMT_TGA;
+    return format == FMT_BMP || format == FMT_BMP_RLE || format == FMT_BMP_BITFIELDS ||
+           format == FMT_IFF || format == FMT_PCX || format == FMT_TGA;
 }
 
 WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option1, int option2) {
@@ -44,6 +45,10 @@ WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option
         if (!CloseHandle(file)) ok = 0;
         return ok ? WRITE_OK : WRITE_FAILED;
     }
+    case FMT_BMP_RLE:
+        return WriteBitmapRunLength(image, path) ? WRITE_OK : WRITE_FAILED;
+    case FMT_BMP_BITFIELDS:
+        return WriteBitmapBitfields(image, path, option1) ? WRITE_OK : WRITE_FAILED;
     case FMT_IFF:
         return WriteIffPicture(image, path, option1, option2) ? WRITE_OK : WRITE_FAILED;
     case FMT_PCX:

@@ -51,5 +51,24 @@ void Convert565To555(BYTE* row, int64_t width);
 // bitmap writer stores them), and scaled down by 4 when any does not.
 void Convert101010To888(BYTE* pixels, uint64_t stride, int64_t width, int64_t rows);
 
-// Writers. Each returns 1 on success and 0 on failure, with no message.
+// Writers. Each returns 1 on success and 0 on failure, with no message: for a
+// bit count the form does not take, a picture the header's 32-bit fields cannot
+// describe, a file that cannot be created, or any write or close that fails.
 int WriteBitmapUncompressed(HGLOBAL image, HANDLE file);
+// BI_RLE8 from 8-bit records, BI_RLE4 from 4-bit ones.
+int WriteBitmapRunLength(HGLOBAL image, const char* path);
+// BI_BITFIELDS from 16-bit records (layout 0: 5-5-5, 1: 5-6-5) and 32-bit ones
+// (layout 0: 8-8-8, 1: 10-10-10 holding each 8-bit component unscaled).
+int WriteBitmapBitfields(HGLOBAL image, const char* path, int layout);
+
+// The 14-byte file header ("BM", file size, pixel-data offset) and the record's
+// 40-byte information header with the compression and image-size fields given:
+// the first 54 bytes of every file the writers make.
+void PutBitmapHeaders(BYTE* out, const BITMAPINFOHEADER* info, uint32_t fileSize,
+                      uint32_t dataOffset, uint32_t compression, uint32_t sizeImage);
+
+// Encodes one row of a 4-bit (compression BI_RLE4) or 8-bit (BI_RLE8) record,
+// end-of-line escape included, into out, or only counts when out is null;
+// returns the byte count. out must hold BitmapRowBound(width, compression) bytes.
+uint64_t EncodeBitmapRow(const BYTE* row, int64_t width, int compression, BYTE* out);
+uint64_t BitmapRowBound(int64_t width, int compression);

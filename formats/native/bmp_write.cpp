@@ -1,4 +1,4 @@
-// The bitmap writers.
+// The bitmap writers: the headers every form shares, and the uncompressed form.
 #include "formats/native/bmp.h"
 
 #include "core/image.h"
@@ -13,6 +13,11 @@ void PutLe32(BYTE* p, uint32_t v) {
     p[3] = BYTE(v >> 24);
 }
 
+void PutLe16(BYTE* p, unsigned v) {
+    p[0] = BYTE(v);
+    p[1] = BYTE(v >> 8);
+}
+
 bool WriteAll(HANDLE file, const BYTE* data, uint64_t bytes) {
     while (bytes > 0) {
         DWORD piece = DWORD(bytes > (1u << 30) ? (1u << 30) : bytes);
@@ -25,6 +30,27 @@ bool WriteAll(HANDLE file, const BYTE* data, uint64_t bytes) {
 }
 } // namespace
 
+void PutBitmapHeaders(BYTE* out, const BITMAPINFOHEADER* info, uint32_t fileSize,
+                      uint32_t dataOffset, uint32_t compression, uint32_t sizeImage) {
+    out[0] = 'B';
+    out[1] = 'M';
+    PutLe32(out + 2, fileSize);
+    PutLe32(out + 6, 0);
+    PutLe32(out + 10, dataOffset);
+    BYTE* h = out + 14;
+    PutLe32(h, info->biSize);
+    PutLe32(h + 4, uint32_t(info->biWidth));
+    PutLe32(h + 8, uint32_t(info->biHeight));
+    PutLe16(h + 12, info->biPlanes);
+    PutLe16(h + 14, info->biBitCount);
+    PutLe32(h + 16, compression);
+    PutLe32(h + 20, sizeImage);
+    PutLe32(h + 24, uint32_t(info->biXPelsPerMeter));
+    PutLe32(h + 28, uint32_t(info->biYPelsPerMeter));
+    PutLe32(h + 32, info->biClrUsed);
+    PutLe32(h + 36, info->biClrImportant);
+}
+
 int WriteBitmapUncompressed(HGLOBAL image, HANDLE file) {
     if (!IsValidImageRecord(image)) return 0;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
@@ -33,14 +59,14 @@ int WriteBitmapUncompressed(HGLOBAL image, HANDLE file) {
     const uint64_t stride = ImageStride(header->biWidth, bits);
     const uint64_t pixelBytes = stride * uint64_t(header->biHeight);
     const uint32_t offset = 54 + 4 * uint32_t(colors);
+    if (pixelBytes + offset > UINT32_MAX) {
+        GlobalUnlock(image);
+        return 0;
+    }
 
     BYTE head[54 + 1024];
-    head[0] = 'B';
-    head[1] = 'M';
-    PutLe32(head + 2, uint32_t(pixelBytes + offset));
-    PutLe32(head + 6, 0);
-    PutLe32(head + 10, offset);
-    std::memcpy(head + 14, header, 40);
+    PutBitmapHeaders(head, header, uint32_t(pixelBytes + offset), offset, header->biCompression,
+                     header->biSizeImage);
     std::memcpy(head + 54, reinterpret_cast<BYTE*>(header) + 40, 4 * size_t(colors));
     bool ok = WriteAll(file, head, offset) && WriteAll(file, ImagePixels(header), pixelBytes);
     GlobalUnlock(image);

@@ -1,5 +1,5 @@
 // libFuzzer target: the loader and the bitmap readers on arbitrary bytes,
-// then the uncompressed writer on whatever picture comes out.
+// then the bitmap writers on whatever picture comes out.
 #include "core/image.h"
 #include "core/loader.h"
 #include "core/state.h"
@@ -56,6 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (out != INVALID_HANDLE_VALUE) {
             WriteBitmapUncompressed(g_picture, out);
             CloseHandle(out);
+            // The run-length and bit-field forms take what they accept.
+            WriteBitmapRunLength(g_picture, output.c_str());
+            WriteBitmapBitfields(g_picture, output.c_str(), 0);
+            WriteBitmapBitfields(g_picture, output.c_str(), 1);
         }
     }
     ReleaseCurrentPicture();

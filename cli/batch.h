@@ -1,0 +1,26 @@
+// Batch conversion: zendra-cli convert --to NAME --outdir DIR INPUT..., each
+// file converted by a worker process of its own.
+#pragma once
+
+#include "cli/options.h"
+
+#include <string>
+#include <vector>
+
+struct BatchOptions {
+    std::string outdir;
+    const OutputFormat* format;
+    bool force;
+    int jobs;
+    double timeout;                    // seconds a worker may take
+    std::vector<std::string> toolArgs; // the tool options as given, for every worker
+    std::vector<std::string> inputs;
+};
+
+// The output path of an input: the folder, then the input's base name with its
+// extension (from the last dot) replaced by ext; empty when the input names no file.
+std::string BatchOutputPath(const std::string& outdir, const std::string& input, const char* ext);
+
+// Converts every input, reports failures and a summary on stderr, shows a
+// progress line when stderr is a terminal; returns the exit status.
+int RunBatch(const BatchOptions& options);

@@ -13,6 +13,7 @@
 
 namespace {
 const int kHeaderLength = 78;
+const int kCommentSlack = 64; // characters searched past the header for the comment's end
 
 // Red, green, blue: the first 16 entries of a depth-8 icon's colours.
 const BYTE kDepth8Colors[16][3] = {
@@ -37,31 +38,53 @@ int HexDigit(int c) {
     return -1;
 }
 
+// The characters of the pixel words: first those already read with the
+// header, then the file's, with one character to give back.
+struct WordInput {
+    FILE* file;
+    const char* pending;
+    int pendingLeft;
+    int back; // -1: none
+};
+
+int NextChar(WordInput* in) {
+    int c = in->back;
+    if (c >= 0) {
+        in->back = -1;
+    } else if (in->pendingLeft > 0) {
+        in->pendingLeft--;
+        c = (unsigned char)*in->pending++;
+    } else {
+        c = std::getc(in->file);
+    }
+    return c;
+}
+
 // The next word as the format "%x," takes it: blanks, an optional sign and
 // "0x", hexadecimal digits (of which the low 16 bits are kept), then the
 // comma when there is one. False when no number comes.
-bool ReadWord(FILE* in, unsigned* word) {
+bool ReadWord(WordInput* in, unsigned* word) {
     int c;
-    do c = std::getc(in);
+    do c = NextChar(in);
     while (c != EOF && std::isspace(c));
     bool negative = false;
     if (c == '+' || c == '-') {
         negative = c == '-';
-        c = std::getc(in);
+        c = NextChar(in);
     }
     bool digits = false;
     unsigned value = 0;
     if (c == '0') {
         digits = true;
-        c = std::getc(in);
-        if (c == 'x' || c == 'X') c = std::getc(in);
+        c = NextChar(in);
+        if (c == 'x' || c == 'X') c = NextChar(in);
     }
-    for (int d; (d = HexDigit(c)) >= 0; c = std::getc(in)) {
+    for (int d; (d = HexDigit(c)) >= 0; c = NextChar(in)) {
         value = ((value << 4) | unsigned(d)) & 0xFFFF;
         digits = true;
     }
     if (!digits) return false;
-    if (c != ',' && c != EOF) std::ungetc(c, in);
+    if (c != ',' && c != EOF) in->back = c;
     *word = negative ? (0x10000 - value) & 0xFFFF : value;
     return true;
 }
@@ -69,7 +92,7 @@ bool ReadWord(FILE* in, unsigned* word) {
 // Each row is rowWords words, high byte first; the bytes past the row's
 // pixels (the padding of widths that are not a whole number of words) are
 // dropped. A file that ends early leaves the rest of the picture zero.
-void ReadPixelWords(FILE* in, BYTE* pixels, uint64_t stride, int64_t width, int64_t height,
+void ReadPixelWords(WordInput* in, BYTE* pixels, uint64_t stride, int64_t width, int64_t height,
                     int bits) {
     const int64_t rowWords = (width * bits + 15) / 16;
     const int64_t rowBytes = (width * bits + 7) / 8;
@@ -82,6 +105,14 @@ void ReadPixelWords(FILE* in, BYTE* pixels, uint64_t stride, int64_t width, int6
             if (2 * w + 1 < rowBytes) row[2 * w + 1] = BYTE(word);
         }
     }
+}
+
+// Where the comment that holds the header ends ("*/"), in the first count
+// characters; -1 when it does not.
+int CommentEnd(const char* chars, int count) {
+    for (int i = 0; i + 1 < count; i++)
+        if (chars[i] == '*' && chars[i + 1] == '/') return i + 2;
+    return -1;
 }
 
 HGLOBAL Refuse(FILE* in, HWND owner, const char* message) {
@@ -97,11 +128,27 @@ HGLOBAL ReadSunIcon(const char* name, HWND owner, char* text, int) {
         ReportError(owner, "Error Opening File");
         return nullptr;
     }
-    char header[kHeaderLength + 1];
+    // The header is the first 78 characters. The pixel words follow the
+    // comment, which ends before that in short headers and a little after
+    // it when the sizes have many digits.
+    char chars[kHeaderLength + kCommentSlack];
     int got = 0;
-    for (int c; got < kHeaderLength && (c = std::getc(in)) != EOF; got++)
-        header[got] = char(std::tolower(c));
-    header[got] = 0;
+    for (int c; got < kHeaderLength && (c = std::getc(in)) != EOF;) chars[got++] = char(c);
+    int wordsFrom = CommentEnd(chars, got);
+    if (wordsFrom < 0 && got == kHeaderLength) {
+        for (int c; got < int(sizeof chars) && (c = std::getc(in)) != EOF;) {
+            chars[got++] = char(c);
+            if (chars[got - 2] == '*' && c == '/') break;
+        }
+        wordsFrom = CommentEnd(chars, got);
+    }
+    if (wordsFrom < 0) wordsFrom = got < kHeaderLength ? got : kHeaderLength;
+    WordInput words = {in, chars + wordsFrom, got - wordsFrom, -1};
+
+    char header[kHeaderLength + 1];
+    const int headerLength = got < kHeaderLength ? got : kHeaderLength;
+    for (int i = 0; i < headerLength; i++) header[i] = char(std::tolower((unsigned char)chars[i]));
+    header[headerLength] = 0;
     InfoSet(text, "image type: SunIcon \n\nheader string: %s", header);
 
     const long long depth = KeyValue(header, "depth=");
@@ -126,7 +173,7 @@ HGLOBAL ReadSunIcon(const char* name, HWND owner, char* text, int) {
             table[4 * i + 2] = kDepth8Colors[i][0];
         }
     }
-    ReadPixelWords(in, ImagePixels(record), ImageStride(width, bits), width, height, bits);
+    ReadPixelWords(&words, ImagePixels(record), ImageStride(width, bits), width, height, bits);
     std::fclose(in);
     GlobalUnlock(image);
     return image;

@@ -7,9 +7,8 @@
 #include "test_util.h"
 
 #include <algorithm>
-#include <map>
+#include <unordered_map>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace gif {
@@ -56,7 +55,7 @@ inline int BitLength(int n) {
 inline std::vector<Code> Encode(const Bytes& indices, int minCodeSize,
                                 const LzwOptions& options = LzwOptions()) {
     const int clear = 1 << minCodeSize, end = clear + 1;
-    std::map<std::pair<int, int>, int> table;
+    std::unordered_map<int, int> table; // (code of the string << 9 | index) -> code
     int next = clear + 2;
     int decoderNext = clear + 2;
     bool first = true; // the decoder has had no code since the last clear
@@ -82,7 +81,7 @@ inline std::vector<Code> Encode(const Bytes& indices, int minCodeSize,
         const int k = indices[i];
         const bool clearHere = options.clearEvery && i > 0 && i % options.clearEvery == 0;
         if (pending >= 0 && !clearHere) {
-            auto found = table.find({pending, k});
+            auto found = table.find(pending << 9 | k);
             if (found != table.end()) {
                 pending = found->second;
                 continue;
@@ -90,7 +89,7 @@ inline std::vector<Code> Encode(const Bytes& indices, int minCodeSize,
         }
         if (pending >= 0) {
             emit(pending);
-            if (next < 4096) table[{pending, k}] = next++;
+            if (next < 4096) table[pending << 9 | k] = next++;
             if (clearHere || (next == 4096 && options.clearWhenFull)) restart();
         }
         pending = k;
@@ -136,6 +135,11 @@ inline int TableBits(size_t n) {
     return bits;
 }
 
+inline void Put16le(Bytes& out, int v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
 inline void PutTable(Bytes& out, const std::vector<uint32_t>& rgb) {
     for (uint32_t c : rgb) {
         out.push_back(uint8_t(c >> 16));
@@ -175,8 +179,8 @@ struct File {
 
 inline Bytes Build(const File& f) {
     Bytes out(f.signature.begin(), f.signature.end());
-    Put16(out, uint32_t(f.screenWidth >= 0 ? f.screenWidth : f.width));
-    Put16(out, uint32_t(f.screenHeight >= 0 ? f.screenHeight : f.height));
+    Put16le(out, f.screenWidth >= 0 ? f.screenWidth : f.width);
+    Put16le(out, f.screenHeight >= 0 ? f.screenHeight : f.height);
     int flags = f.screenFlags;
     if (flags < 0) flags = f.global.empty() ? 0 : 0x80 | TableBits(f.global.size());
     out.push_back(uint8_t(flags));
@@ -185,10 +189,10 @@ inline Bytes Build(const File& f) {
     PutTable(out, f.global);
     out.insert(out.end(), f.beforeFrame.begin(), f.beforeFrame.end());
     out.push_back(0x2C);
-    Put16(out, uint32_t(f.left));
-    Put16(out, uint32_t(f.top));
-    Put16(out, uint32_t(f.width));
-    Put16(out, uint32_t(f.height));
+    Put16le(out, f.left);
+    Put16le(out, f.top);
+    Put16le(out, f.width);
+    Put16le(out, f.height);
     int frameFlags = f.frameFlags;
     if (frameFlags < 0)
         frameFlags =

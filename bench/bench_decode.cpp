@@ -68,6 +68,22 @@ void BM_Rle8Decode(benchmark::State& state) {
 }
 BENCHMARK(BM_Rle8Decode)->Unit(benchmark::kMillisecond);
 
+// Times a reader given the open file, as the loader calls it, on the file
+// at path; bytes processed are bytesPerRead a call.
+void TimeReader(benchmark::State& state, const std::string& path, HandleReader reader,
+                int64_t bytesPerRead) {
+    char text[INFO_TEXT_SIZE];
+    for (auto _ : state) {
+        HFILE file = _lopen(path.c_str(), OF_READ);
+        HGLOBAL image = reader(file, nullptr, text);
+        _lclose(file);
+        if (!image) state.SkipWithError("reader failed");
+        benchmark::DoNotOptimize(image);
+        GlobalFree(image);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * bytesPerRead);
+}
+
 // The whole IFF reader on an 8-plane ByteRun1 ILBM of a photograph-like
 // picture (runs of 1 to 40 pixels), written by our own writer. Bytes
 // processed are the decoded pixels, one byte each.
@@ -93,16 +109,7 @@ void BM_IffByteRun1Decode(benchmark::State& state) {
     std::string path = std::string(folder) + "zendra-bench-ilbm.iff";
     if (WriteIffPicture(picture, path.c_str(), 1, 0) != 1) state.SkipWithError("writer failed");
     GlobalFree(picture);
-    char text[500];
-    for (auto _ : state) {
-        HFILE file = _lopen(path.c_str(), OF_READ);
-        HGLOBAL image = ReadIffPicture(file, nullptr, text);
-        _lclose(file);
-        if (!image) state.SkipWithError("reader failed");
-        benchmark::DoNotOptimize(image);
-        GlobalFree(image);
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * width * height);
+    TimeReader(state, path, ReadIffPicture, int64_t(width) * height);
     std::remove(path.c_str());
 }
 BENCHMARK(BM_IffByteRun1Decode)->Unit(benchmark::kMillisecond);
@@ -201,17 +208,7 @@ void BM_ReadGif(benchmark::State& state, bool interlaced) {
     FILE* out = std::fopen(path.c_str(), "wb");
     std::fwrite(file.data(), 1, file.size(), out);
     std::fclose(out);
-    char text[INFO_TEXT_SIZE];
-    for (auto _ : state) {
-        HFILE handle = _lopen(path.c_str(), OF_READ);
-        g_gif = GifFrameInfo{};
-        HGLOBAL image = ReadGif(handle, nullptr, text);
-        _lclose(handle);
-        if (!image) state.SkipWithError("reader failed");
-        benchmark::DoNotOptimize(image);
-        GlobalFree(image);
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * width * height);
+    TimeReader(state, path, ReadGif, int64_t(width) * height);
     state.counters["file MB"] = double(file.size()) / 1e6;
     std::remove(path.c_str());
 }

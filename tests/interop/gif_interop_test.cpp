@@ -31,23 +31,6 @@ namespace {
 const char* const kGiftopnm = "giftopnm {}";
 const char* const kMagick = "convert {} -depth 8 ppm:-";
 
-// Loads the file through the loader and compares what we read with the
-// picture it was made from (when given) and with each decoder's reading.
-void ExpectReadAsDecoders(const std::string& path, const Picture* original,
-                          const std::vector<const char*>& decoders, const std::string& what) {
-    RecordMessages messages;
-    ASSERT_TRUE(LoadForTest(path)) << what;
-    EXPECT_TRUE(messages.messages.empty()) << what << ": " << messages.messages[0].text;
-    const Picture ours = FromRecord(g_picture);
-    if (original) ExpectSame(ours, *original, 8, what + " (the original)");
-    for (const char* decoder : decoders) {
-        Picture theirs;
-        std::string why;
-        ASSERT_TRUE(Decode(decoder, path, &theirs, &why)) << what << ": " << decoder << ": " << why;
-        ExpectSame(ours, theirs, 8, what + " (" + decoder + ")");
-    }
-}
-
 std::string Describe(const char* tool, const char* options, int colours, int width, int height) {
     return std::string(tool) + " " + options + ", " + std::to_string(colours) + " colours, " +
            std::to_string(width) + " x " + std::to_string(height);

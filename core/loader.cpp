@@ -217,6 +217,7 @@ bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind ki
     case DET_GIF:
     case DET_MACBINARY_GIF:
         g_frameDelay = 25;
+        g_gif = GifFrameInfo{};
         image = CallHandleReader(g_readers.gif, file, owner);
         break;
     case DET_PCX:

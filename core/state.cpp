@@ -33,6 +33,7 @@ bool g_tile = false;
 bool g_fullScreenRequest = false;
 int g_fullOffsetX = 0, g_fullOffsetY = 0, g_fullMaxX = 0, g_fullMaxY = 0;
 bool g_slideTimer = false;
+GifFrameInfo g_gif = {};
 HWND g_dialog = nullptr, g_previewControl = nullptr, g_viewerWindow = nullptr,
      g_fullWindow = nullptr, g_slideWindow = nullptr;
 
@@ -62,6 +63,7 @@ void InitImageState() {
     g_tile = g_fullScreenRequest = false;
     g_fullOffsetX = g_fullOffsetY = g_fullMaxX = g_fullMaxY = 0;
     g_slideTimer = false;
+    g_gif = GifFrameInfo{};
     g_dialog = g_previewControl = g_viewerWindow = g_fullWindow = g_slideWindow = nullptr;
 }
 

@@ -56,6 +56,21 @@ extern HWND g_dialog, g_previewControl, g_viewerWindow, g_fullWindow, g_slideWin
 extern int g_fullOffsetX, g_fullOffsetY, g_fullMaxX, g_fullMaxY;
 extern bool g_slideTimer; // the slideshow's timer is pending
 
+// What the GIF reader reports beside the frame's record and its delay (which
+// goes to g_frameDelay): where the frame lies on the logical screen, and how
+// it is to be composed. The loader resets it before every GIF it reads.
+struct GifFrameInfo {
+    int frameCount; // frames read from the file so far
+    int left, top;
+    int screenWidth, screenHeight;
+    RGBQUAD background; // the global table's entry at the background index
+    int disposal;       // disposal method of the graphic control extension
+    bool transparent;
+    int transparentIndex;
+    RGBQUAD transparentColor;
+};
+extern GifFrameInfo g_gif;
+
 // Puts every variable into its start state (nothing shown).
 void InitImageState();
 

@@ -1,21 +1,23 @@
 // The readers this build has, by the format the loader detects.
 #include "core/loader.h"
 #include "formats/native/bmp.h"
+#include "formats/native/gif.h"
 #include "formats/native/iff.h"
 #include "formats/native/pcx.h"
+#include "formats/native/sun_icon.h"
 #include "formats/native/tga.h"
 
 ReaderTable g_readers = {
     ReadWindowsBitmap, // windowsBitmap
     ReadOs2Bitmap,     // os2Bitmap
     ReadOs2v2Bitmap,   // os2v2Bitmap
-    nullptr,           // gif
+    ReadGif,           // gif
     ReadPcx,           // pcx
     ReadTarga,         // targa
     ReadIffPicture,    // iff
     nullptr,           // jpeg
     nullptr,           // png
     nullptr,           // tiff
-    nullptr,           // sunIcon
+    ReadSunIcon,       // sunIcon
     nullptr,           // icon
 };

@@ -33,23 +33,6 @@ BYTE HeaderByte(const std::string& path, size_t at) {
     return at < b.size() ? b[at] : 0;
 }
 
-// Our reading of the file (through the loader) against the picture and
-// against what each decoder makes of it.
-void ReadAndCompare(const std::string& path, const Picture* original,
-                    std::vector<const char*> decoders, const std::string& what) {
-    RecordMessages messages;
-    ASSERT_TRUE(LoadForTest(path)) << what;
-    EXPECT_TRUE(messages.messages.empty()) << what << ": " << messages.messages[0].text;
-    Picture ours = FromRecord(g_picture);
-    if (original) ExpectSame(ours, *original, 8, what + " (the original)");
-    for (const char* decoder : decoders) {
-        Picture ref;
-        std::string why;
-        ASSERT_TRUE(Decode(decoder, path, &ref, &why)) << what << ": " << decoder << ": " << why;
-        ExpectSame(ours, ref, 8, what + " (" + decoder + ")");
-    }
-}
-
 // A record of `colours` random colours (palette records) or random pixels,
 // with runs.
 HGLOBAL MakeRecord(std::mt19937& rng, int width, int height, int bits, int colours) {
@@ -113,7 +96,7 @@ TEST(PcxInterop, NetpbmFilesRead) {
             ASSERT_EQ(HeaderByte(pcx, 65), c.planes) << what;
             std::vector<const char*> decoders = {kNetpbm};
             if (c.bits * c.planes != 1) decoders.push_back(kMagick);
-            ReadAndCompare(pcx, &picture, decoders, what);
+            ExpectReadAsDecoders(pcx, &picture, decoders, what);
         }
     }
 }
@@ -151,7 +134,7 @@ TEST(PcxInterop, ImageMagickFilesRead) {
             EXPECT_EQ(HeaderByte(pcx, 3) * HeaderByte(pcx, 65), c.bits * c.planes) << what;
             std::vector<const char*> decoders = {kNetpbm};
             if (c.bits * c.planes != 1) decoders.push_back(kMagick);
-            ReadAndCompare(pcx, &picture, decoders, what);
+            ExpectReadAsDecoders(pcx, &picture, decoders, what);
         }
     }
 }

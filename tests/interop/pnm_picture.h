@@ -5,6 +5,8 @@
 
 #include "unit/test_util.h"
 
+#include "core/state.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -266,6 +268,25 @@ inline Picture RandomPicture(std::mt19937& rng, int width, int height, int colou
         p.alpha.push_back(rng() & 0xFF);
     }
     return p;
+}
+
+// Loads the file through the loader and compares what we read with the
+// picture it was made from (when given) and with each decoder's reading of
+// the file ("{}" in a decoder command stands for the file).
+inline void ExpectReadAsDecoders(const std::string& path, const Picture* original,
+                                 const std::vector<const char*>& decoders,
+                                 const std::string& what) {
+    RecordMessages messages;
+    ASSERT_TRUE(LoadForTest(path)) << what;
+    EXPECT_TRUE(messages.messages.empty()) << what << ": " << messages.messages[0].text;
+    const Picture ours = FromRecord(g_picture);
+    if (original) ExpectSame(ours, *original, 8, what + " (the original)");
+    for (const char* decoder : decoders) {
+        Picture theirs;
+        std::string why;
+        ASSERT_TRUE(Decode(decoder, path, &theirs, &why)) << what << ": " << decoder << ": " << why;
+        ExpectSame(ours, theirs, 8, what + " (" + decoder + ")");
+    }
 }
 
 } // namespace pnm

@@ -1,0 +1,171 @@
+// The GIF reader: signature, logical screen descriptor, colour tables, the
+// blocks before the first frame (with the graphic control extension), the
+// image descriptor and the File information text; the image data goes to
+// the LZW decoder.
+#include "formats/native/gif.h"
+
+#include "core/image.h"
+#include "core/state.h"
+#include "core/text.h"
+
+#include <cstring>
+
+namespace {
+uint16_t Le16(const BYTE* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
+
+// "GIF", two digits and a letter (the version).
+bool SignatureAccepted(const BYTE* h) {
+    return h[0] == 'G' && h[1] == 'I' && h[2] == 'F' && h[3] >= '0' && h[3] <= '9' && h[4] >= '0' &&
+           h[4] <= '9' && h[5] >= 'A' && h[5] <= 'z';
+}
+
+// Reads up to count bytes; returns how many the file still held.
+int ReadBytes(GifSource* source, BYTE* out, int count) {
+    int done = 0;
+    while (done < count && NextGifByte(source, out + done)) done++;
+    return done;
+}
+
+// Reads entries colours of red, green, blue into a record's table (blue,
+// green, red, 0). Only 256 entries fit a record: the rest is read past.
+bool ReadColorTable(GifSource* source, long entries, BYTE* table) {
+    for (long i = 0; i < entries; i++) {
+        BYTE rgb[3];
+        if (ReadBytes(source, rgb, 3) != 3) return false;
+        if (i < 256) {
+            table[4 * i] = rgb[2];
+            table[4 * i + 1] = rgb[1];
+            table[4 * i + 2] = rgb[0];
+            table[4 * i + 3] = 0;
+        }
+    }
+    return true;
+}
+
+// Entry index of a table of entries colours; black when the table has none there.
+RGBQUAD TableColor(const BYTE* table, long entries, int index) {
+    RGBQUAD color = {0, 0, 0, 0};
+    if (index < entries && index < 256) std::memcpy(&color, table + 4 * index, 4);
+    return color;
+}
+
+// Sub-blocks up to the one of size 0, the first of them of size firstSize
+// (its size byte already read); false when the file ends first.
+bool SkipSubBlocksFrom(GifSource* source, BYTE firstSize) {
+    BYTE size = firstSize, ignored;
+    while (size != 0) {
+        for (int i = 0; i < size; i++)
+            if (!NextGifByte(source, &ignored)) return false;
+        if (!NextGifByte(source, &size)) return false;
+    }
+    return true;
+}
+
+bool SkipSubBlocks(GifSource* source) {
+    BYTE size;
+    return NextGifByte(source, &size) && SkipSubBlocksFrom(source, size);
+}
+
+HGLOBAL Fail(HWND owner, const char* message) {
+    ReportError(owner, message);
+    return nullptr;
+}
+} // namespace
+
+HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
+    g_gif.frameCount++;
+    BYTE head[13];
+    _llseek(file, 0, FILE_BEGIN);
+    if (_lread(file, head, sizeof head) != sizeof head) return Fail(owner, "File Read Error");
+    if (!SignatureAccepted(head)) {
+        // Behind a MacBinary header. A file too short to have one is no GIF either.
+        _llseek(file, 128, FILE_BEGIN);
+        if (_lread(file, head, sizeof head) != sizeof head || !SignatureAccepted(head))
+            return Fail(owner, "Unrecognized Bitmap Format");
+    }
+    char version[4] = {char(head[3]), char(head[4]), char(head[5]), 0};
+    const bool version87a = std::strcmp(version, "87a") == 0;
+    const int flags = head[10];
+    const int backgroundIndex = head[11];
+    // 87a files are taken to carry a table of the four low bits' size, present or not.
+    const bool globalPresent = (flags & 0x80) != 0;
+    const int globalBits = globalPresent && !version87a ? (flags & 7) + 1 : (flags & 0x0F) + 1;
+    const long globalCount = 1L << globalBits;
+    BYTE global[256 * 4] = {0};
+
+    GifSource source;
+    OpenGifSource(&source, file);
+    if ((globalPresent || version87a) && !ReadColorTable(&source, globalCount, global))
+        return Fail(owner, "File Read Error");
+    g_gif.screenWidth = Le16(head + 6);
+    g_gif.screenHeight = Le16(head + 8);
+    g_gif.background = TableColor(global, globalCount, backgroundIndex);
+
+    for (;;) {
+        BYTE kind;
+        if (!NextGifByte(&source, &kind)) return Fail(owner, "File Read Error");
+        if (kind == 0x2C) break;
+        if (kind == 0x3B) return nullptr; // no frame at all
+        if (kind != 0x21) {
+            // Not a block we know: taken as sub-blocks, this byte the first size.
+            if (!SkipSubBlocksFrom(&source, kind)) return Fail(owner, "File Read Error");
+            continue;
+        }
+        BYTE label, size, block[255];
+        if (!NextGifByte(&source, &label) || !NextGifByte(&source, &size))
+            return Fail(owner, "File Read Error");
+        if (size == 0) continue; // an extension without data: that 0 ended it
+        if (ReadBytes(&source, block, size) != size) return Fail(owner, "File Read Error");
+        if (label == 0xF9 && size >= 4) {
+            g_gif.disposal = (block[0] >> 2) & 7;
+            g_frameDelay = Le16(block + 1);
+            g_gif.transparent = (block[0] & 1) != 0;
+            if (g_gif.transparent) {
+                g_gif.transparentIndex = block[3];
+                g_gif.transparentColor = TableColor(global, globalCount, block[3]);
+            }
+        }
+        if (!SkipSubBlocks(&source)) return Fail(owner, "File Read Error");
+    }
+
+    BYTE descriptor[9];
+    if (ReadBytes(&source, descriptor, 9) != 9) return Fail(owner, "File Read Error");
+    const int width = Le16(descriptor + 4);
+    const int height = Le16(descriptor + 6);
+    const int frameFlags = descriptor[8];
+    const bool local = (frameFlags & 0x80) != 0;
+    const bool interlaced = (frameFlags & 0x40) != 0;
+    const long localCount = 1L << ((frameFlags & 7) + 1);
+    BYTE localTable[256 * 4] = {0};
+    if (local && !ReadColorTable(&source, localCount, localTable))
+        return Fail(owner, "File Read Error");
+    BYTE minCodeSize;
+    if (!NextGifByte(&source, &minCodeSize)) return Fail(owner, "File Read Error");
+    if (minCodeSize < 2 || minCodeSize > 9) return nullptr;
+    g_gif.left = Le16(descriptor);
+    g_gif.top = Le16(descriptor + 2);
+
+    const long fileColors = local ? localCount : globalCount;
+    const int colors = fileColors > 256 ? 256 : int(fileColors);
+    if (width == 0 || height == 0) return Fail(owner, "Invalid Picture Data");
+    if (ImageBlockBytes(width, height, 8, colors) == 0) return Fail(owner, "Picture Too Large");
+    HGLOBAL image = AllocImageRecord(width, height, 8, colors);
+    if (!image) return Fail(owner, "Memory Allocation Error");
+    BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
+    std::memcpy(reinterpret_cast<BYTE*>(header) + 40, local ? localTable : global,
+                size_t(4 * colors));
+
+    if (g_gif.frameCount == 1) {
+        InfoSet(text,
+                "image type: GIF \nversion: %s \nwidth: %d \nheight: %d \nplanes: %d \ncolors: %d",
+                version, width, height, (flags & 0x0F) + 1, colors);
+        if (interlaced) InfoAppend(text, "\ninterlaced");
+        if (local) InfoAppend(text, "\nlocal color map");
+    }
+    DecodeGifImage(&source, minCodeSize, ImagePixels(header), ImageStride(width, 8), width, height,
+                   interlaced);
+    GlobalUnlock(image);
+    return image;
+}

@@ -100,6 +100,7 @@ void SetGamma(PngReadJob* job, int type, int depth) {
     }
 }
 
+// Gray files get their levels, palette files the entries taken.
 void FillColorTable(BYTE* table, int type, int depth, png_const_colorp palette, int entries) {
     if (type == PNG_COLOR_TYPE_PALETTE) {
         for (int i = 0; i < entries; i++, table += 4) {
@@ -190,7 +191,8 @@ PngOutcome Decode(PngReadJob* job) {
         return PNG_FAILED;
     }
     job->header = static_cast<BITMAPINFOHEADER*>(GlobalLock(job->image));
-    FillColorTable(reinterpret_cast<BYTE*>(job->header) + 40, type, depth, palette, entries);
+    if (!rgb)
+        FillColorTable(reinterpret_cast<BYTE*>(job->header) + 40, type, depth, palette, entries);
 
     if (depth == 2) {
         const uint64_t quarter = uint64_t(width) / 4 + 1;

@@ -206,50 +206,6 @@ TEST(PngRead, TwoBitRowsSpreadIntoNibbles) {
     GlobalFree(r.image);
 }
 
-namespace {
-// The gammas the reader asks for, in libpng's fixed point (1e5 = 1.0): the
-// file's (or 0.45) and the display's 2.2; an sRGB file keeps its own 0.45455
-// and the display takes the inverse of it.
-struct Gammas {
-    double file, screen;
-};
-const Gammas kNoChunk = {45000, 220000}, kSrgb = {45455, 219998}, kLinear = {100000, 220000};
-
-// libpng composites in linear light: samples go to linear with 1/file, are
-// put onto white, and come back with 1/screen; opaque samples take the whole
-// correction at once. Eight-bit tables round at every step.
-uint32_t Table8(uint32_t v, double exponent) {
-    if (v == 0 || v == 255) return v;
-    return uint32_t(std::floor(255 * std::pow(v / 255.0, exponent) + 0.5));
-}
-
-uint32_t OnWhite8(uint32_t v, uint32_t a, const Gammas& g) {
-    const double whole = std::floor(1e15 / g.file / g.screen + 0.5) * 1e-5;
-    const double toLinear = std::floor(1e10 / g.file + 0.5) * 1e-5;
-    const double fromLinear = std::floor(1e10 / g.screen + 0.5) * 1e-5;
-    if (a == 255) return Table8(v, whole);
-    if (a == 0) return 255;
-    uint32_t linear = Table8(v, toLinear);
-    return Table8((linear * a + 255 * (255 - a) + 127) / 255, fromLinear);
-}
-
-// Sixteen-bit samples index libpng's tables by their top 11 bits, so the
-// result lies within what the ends of each step give (then the top byte).
-void OnWhite16(uint32_t v, uint32_t a, const Gammas& g, int* low, int* high) {
-    auto ideal = [&](double sample, double shift) {
-        double an = a / 65535.0;
-        if (a == 65535) return std::pow(sample, 1e10 / g.file / g.screen);
-        double c = std::pow(sample, 1e5 / g.file) * an + (1 - an) + shift;
-        return std::pow(std::min(1.0, std::max(0.0, c)), 1e5 / g.screen);
-    };
-    const double step = 32 / 65535.0;
-    double lo = ideal((v & ~31u) / 65535.0, -step), hi = ideal((v | 31u) / 65535.0, step);
-    if (a == 0) lo = hi = 1;
-    *low = int(std::floor(255 * lo)) - 1;
-    *high = int(std::ceil(255 * hi)) + 1;
-}
-} // namespace
-
 TEST(PngRead, AlphaIsCompositedOntoWhite) {
     std::mt19937 rng(1913);
     struct Case {
@@ -257,19 +213,19 @@ TEST(PngRead, AlphaIsCompositedOntoWhite) {
         int depth, type;
         bool background; // a bKGD chunk of black: its colour is not used
         std::vector<Chunk> chunks;
-        Gammas gammas;
+        png::Gammas gammas;
     } cases[] = {
-        {"gray with alpha", 8, 4, false, {}, kNoChunk},
-        {"gray with alpha, bKGD, sRGB", 8, 4, true, {Chunk{"sRGB", {0}}}, kSrgb},
-        {"gray with alpha, gAMA 1.0", 8, 4, false, {png::Gama(100000)}, kLinear},
-        {"16-bit gray with alpha, sRGB", 16, 4, false, {Chunk{"sRGB", {0}}}, kSrgb},
-        {"16-bit gray with alpha, bKGD", 16, 4, true, {}, kNoChunk},
-        {"RGB with alpha, sRGB", 8, 6, false, {Chunk{"sRGB", {0}}}, kSrgb},
-        {"RGB with alpha, bKGD", 8, 6, true, {}, kNoChunk},
-        {"RGB with alpha, bKGD, gAMA 1.0", 8, 6, true, {png::Gama(100000)}, kLinear},
-        {"16-bit RGB with alpha", 16, 6, false, {}, kNoChunk},
-        {"16-bit RGB with alpha, bKGD, sRGB", 16, 6, true, {Chunk{"sRGB", {0}}}, kSrgb},
-        {"16-bit RGB with alpha, gAMA 1.0", 16, 6, false, {png::Gama(100000)}, kLinear},
+        {"gray with alpha", 8, 4, false, {}, png::kNoChunk},
+        {"gray with alpha, bKGD, sRGB", 8, 4, true, {Chunk{"sRGB", {0}}}, png::kSrgb},
+        {"gray with alpha, gAMA 1.0", 8, 4, false, {png::Gama(100000)}, png::kLinear},
+        {"16-bit gray with alpha, sRGB", 16, 4, false, {Chunk{"sRGB", {0}}}, png::kSrgb},
+        {"16-bit gray with alpha, bKGD", 16, 4, true, {}, png::kNoChunk},
+        {"RGB with alpha, sRGB", 8, 6, false, {Chunk{"sRGB", {0}}}, png::kSrgb},
+        {"RGB with alpha, bKGD", 8, 6, true, {}, png::kNoChunk},
+        {"RGB with alpha, bKGD, gAMA 1.0", 8, 6, true, {png::Gama(100000)}, png::kLinear},
+        {"16-bit RGB with alpha", 16, 6, false, {}, png::kNoChunk},
+        {"16-bit RGB with alpha, bKGD, sRGB", 16, 6, true, {Chunk{"sRGB", {0}}}, png::kSrgb},
+        {"16-bit RGB with alpha, gAMA 1.0", 16, 6, false, {png::Gama(100000)}, png::kLinear},
     };
     for (const Case& c : cases) {
         png::Spec s;
@@ -304,11 +260,12 @@ TEST(PngRead, AlphaIsCompositedOntoWhite) {
                     const int shift = c.type == 4 ? 0 : 16 - 8 * k;
                     const int component = int((got >> shift) & 0xFF);
                     if (c.depth == 8) {
-                        ASSERT_NEAR(component, int(OnWhite8(v[at + size_t(k)], a, c.gammas)), 1)
+                        ASSERT_NEAR(component, int(png::OnWhite8(v[at + size_t(k)], a, c.gammas)),
+                                    1)
                             << c.what << " at " << x << "," << y << ", alpha " << a;
                     } else {
                         int low = 0, high = 0;
-                        OnWhite16(v[at + size_t(k)], a, c.gammas, &low, &high);
+                        png::OnWhite16(v[at + size_t(k)], a, c.gammas, &low, &high);
                         ASSERT_GE(component, low) << c.what << " at " << x << ", alpha " << a;
                         ASSERT_LE(component, high) << c.what << " at " << x << ", alpha " << a;
                     }

@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -263,6 +264,65 @@ inline Decoded Decode(const Bytes& file) {
     }
     d.ok = true;
     return d;
+}
+
+// The gammas the reader asks libpng for, in libpng's fixed point (1e5 = 1.0):
+// the file's (or 0.45) and the display's 2.2; an sRGB file keeps its own
+// 0.45455 and the display takes the inverse of it.
+struct Gammas {
+    double file, screen;
+};
+const Gammas kNoChunk = {45000, 220000}, kSrgb = {45455, 219998}, kLinear = {100000, 220000};
+
+// libpng corrects only when the two together differ from 1 by more than 5 %.
+inline bool Significant(const Gammas& g) {
+    double product = std::floor(g.file * g.screen * 1e-5 + 0.5);
+    return product < 95000 || product > 105000;
+}
+
+inline uint32_t Table8(uint32_t v, double exponent) {
+    if (v == 0 || v == 255) return v;
+    return uint32_t(std::floor(255 * std::pow(v / 255.0, exponent) + 0.5));
+}
+
+// Alpha is composited in linear light: samples go to linear with 1/file, are
+// put onto white and come back with 1/screen; opaque samples take the whole
+// correction at once. Eight-bit tables round at every step.
+inline uint32_t OnWhite8(uint32_t v, uint32_t a, const Gammas& g) {
+    const double whole = std::floor(1e15 / g.file / g.screen + 0.5) * 1e-5;
+    const double toLinear = std::floor(1e10 / g.file + 0.5) * 1e-5;
+    const double fromLinear = std::floor(1e10 / g.screen + 0.5) * 1e-5;
+    if (a == 255) return Table8(v, whole);
+    if (a == 0) return 255;
+    uint32_t linear = Table8(v, toLinear);
+    return Table8((linear * a + 255 * (255 - a) + 127) / 255, fromLinear);
+}
+
+// Sixteen-bit samples index libpng's tables by their top 11 bits, so the
+// 8-bit result lies within what the ends of each step give.
+inline void OnWhite16(uint32_t v, uint32_t a, const Gammas& g, int* low, int* high) {
+    auto ideal = [&](double sample, double shift) {
+        double an = a / 65535.0;
+        if (a == 65535) return std::pow(sample, 1e10 / g.file / g.screen);
+        double c = std::pow(sample, 1e5 / g.file) * an + (1 - an) + shift;
+        return std::pow(std::min(1.0, std::max(0.0, c)), 1e5 / g.screen);
+    };
+    const double step = 32 / 65535.0;
+    double lo = ideal((v & ~31u) / 65535.0, -step), hi = ideal((v | 31u) / 65535.0, step);
+    if (a == 0) lo = hi = 1;
+    *low = int(std::floor(255 * lo)) - 1;
+    *high = int(std::ceil(255 * hi)) + 1;
+}
+
+// A sample of a file without alpha (8 or 16 bits) as the reader shows it.
+inline void Shown(uint32_t v, int depth, const Gammas& g, int* low, int* high) {
+    if (!Significant(g)) {
+        *low = *high = int(depth == 16 ? v >> 8 : v);
+    } else if (depth == 8) {
+        *low = *high = int(Table8(v, std::floor(1e15 / g.file / g.screen + 0.5) * 1e-5));
+    } else {
+        OnWhite16(v, 65535, g, low, high);
+    }
 }
 
 } // namespace png

@@ -16,6 +16,9 @@ packages=(
     wine wine64 xvfb xauth
     # Independent programs the interoperability tests and the samples use
     netpbm imagemagick libtiff-tools
+    # JPEG and PNG: the libraries for the native builds, and the programs the
+    # interoperability tests compare with
+    libjpeg62-turbo-dev libpng-dev libjpeg-turbo-progs pngcheck
 )
 
 installed=" $(dpkg-query -W -f='${db:Status-Status}=${Package} ' "${packages[@]}" 2> /dev/null || true) "

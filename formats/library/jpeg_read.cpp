@@ -49,22 +49,24 @@ void WriteInfo(JpegReadJob* job) {
     if (jpeg_has_multiple_scans(info)) InfoAppend(job->text, " \nprogressive file structure");
 }
 
-// One decoded row into the record's byte order. Four-component samples are
-// inks (stored inverted when an Adobe marker says so) and become red, green,
-// blue; of two components the first is shown as gray.
+// One decoded row into the record's byte order, in place when in is out (one
+// and three components). Four-component samples are inks (stored inverted
+// when an Adobe marker says so) and become red, green, blue; of two
+// components the first is shown as gray.
 void StoreRow(const BYTE* in, BYTE* out, JDIMENSION width, int components, bool adobe) {
     switch (components) {
     case 1:
-        std::memcpy(out, in, width);
+        if (in != out) std::memcpy(out, in, width);
         break;
     case 2:
         for (JDIMENSION x = 0; x < width; x++, in += 2, out += 3) out[0] = out[1] = out[2] = in[0];
         break;
     case 3:
         for (JDIMENSION x = 0; x < width; x++, in += 3, out += 3) {
+            const BYTE red = in[0];
             out[0] = in[2];
             out[1] = in[1];
-            out[2] = in[0];
+            out[2] = red;
         }
         break;
     default:
@@ -133,12 +135,18 @@ bool Decode(JpegReadJob* job) {
     // The first decoded row is the top of the picture: the last stored row.
     const uint64_t stride = ImageStride(info->output_width, bits);
     BYTE* top = pixels + stride * (info->output_height - 1);
-    JSAMPARRAY row = (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
-                                                info->output_width * JDIMENSION(components), 1);
+    // One and three components decode straight into the record's row (it
+    // has room for them); two and four need a row of their own.
+    const bool direct = components == 1 || components == 3;
+    JSAMPARRAY row =
+        direct ? nullptr
+               : (*info->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                            info->output_width * JDIMENSION(components), 1);
     while (info->output_scanline < info->output_height) {
         BYTE* out = top - stride * info->output_scanline;
-        if (jpeg_read_scanlines(info, row, 1) != 1) break;
-        StoreRow(row[0], out, info->output_width, components, info->saw_Adobe_marker != 0);
+        JSAMPROW samples = direct ? out : row[0];
+        if (jpeg_read_scanlines(info, &samples, 1) != 1) break;
+        StoreRow(samples, out, info->output_width, components, info->saw_Adobe_marker != 0);
     }
     if (info->output_scanline < info->output_height)
         jpeg_abort_decompress(info);

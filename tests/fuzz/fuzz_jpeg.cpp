@@ -6,29 +6,16 @@
 // The seed corpus (corpus/fuzz_jpeg, made by make_corpus_jpeg_png.sh) holds
 // small files from cjpeg and ImageMagick: gray, colour, progressive,
 // arithmetic, restart markers, C/M/Y/K.
-#include "core/image.h"
+#include "fuzz_util.h"
+
 #include "formats/library/jpeg_format.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <unistd.h>
 
 namespace {
-int Quiet(HWND, const char*, const char*, UINT) {
-    return IDOK;
-}
-
-std::string Scratch(const char* name) {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    return std::string(folder) + "zendra-fuzz-jpeg-" + std::to_string(getpid()) + "-" + name;
-}
-
 void RemoveScratch() {
-    std::remove(Scratch("in.jpg").c_str());
-    std::remove(Scratch("out.jpg").c_str());
+    std::remove(fuzz::ScratchPath("jpeg", ".jpg").c_str());
+    std::remove(fuzz::ScratchPath("jpeg-out", ".jpg").c_str());
 }
 
 // Width times height of the first frame header, or 0 when there is none.
@@ -43,17 +30,12 @@ uint64_t FramePixels(const uint8_t* data, size_t size) {
     return 0;
 }
 
-// What the loader would accept, with every byte the record claims in place.
+// The record as the loader checks it; JPEG records are 8-bit gray or 24-bit.
 void CheckRecord(HGLOBAL image) {
-    if (!IsValidImageRecord(image)) std::abort();
-    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
-    if (h->biBitCount != 8 && h->biBitCount != 24) std::abort();
-    const BYTE* p = ImagePixels(h);
-    uint64_t n = ImageStride(h->biWidth, h->biBitCount) * uint64_t(h->biHeight);
-    volatile unsigned sum = 0;
-    for (uint64_t i = 0; i < n; i += 4096) sum = sum + p[i];
-    sum = sum + p[n - 1];
+    fuzz::CheckRecord(image);
+    const int bits = static_cast<BITMAPINFOHEADER*>(GlobalLock(image))->biBitCount;
     GlobalUnlock(image);
+    if (bits != 8 && bits != 24) std::abort();
 }
 
 HGLOBAL Read(const std::string& path) {
@@ -67,21 +49,18 @@ HGLOBAL Read(const std::string& path) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = Scratch("in.jpg");
-    static const std::string output = Scratch("out.jpg");
+    static const std::string input = fuzz::ScratchPath("jpeg", ".jpg");
+    static const std::string output = fuzz::ScratchPath("jpeg-out", ".jpg");
     static const int cleanup = std::atexit(RemoveScratch);
     (void)cleanup;
     // The library's messages gather in a buffer instead of a write each.
     static const int buffered = setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
     (void)buffered;
-    SetMessageSink(Quiet);
+    SetMessageSink(fuzz::Quiet);
     // Pictures of many millions of pixels cost the fuzzer seconds each and
     // take nothing from the decoder that small ones do not.
     if (FramePixels(data, size) > (1u << 22)) return 0;
-    FILE* f = std::fopen(input.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!fuzz::WriteInput(input, data, size)) return 0;
 
     HGLOBAL image = Read(input);
     if (!image) return 0;

@@ -7,42 +7,24 @@
 // The seed corpus (corpus/fuzz_png, made by make_corpus_jpeg_png.sh) holds
 // small files of every colour type and depth from netpbm and ImageMagick,
 // interlaced and not, with gAMA, sRGB, bKGD and tRNS chunks.
-#include "core/image.h"
+#include "fuzz_util.h"
+
 #include "formats/library/png_format.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <unistd.h>
 
 namespace {
-int Quiet(HWND, const char*, const char*, UINT) {
-    return IDOK;
-}
-
-std::string Scratch(const char* name) {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    return std::string(folder) + "zendra-fuzz-png-" + std::to_string(getpid()) + "-" + name;
-}
-
 void RemoveScratch() {
-    std::remove(Scratch("in.png").c_str());
-    std::remove(Scratch("out.png").c_str());
+    std::remove(fuzz::ScratchPath("png", ".png").c_str());
+    std::remove(fuzz::ScratchPath("png-out", ".png").c_str());
 }
 
-// What the loader would accept, with every byte the record claims in place.
+// The record as the loader checks it; PNG records are never 16- or 32-bit.
 void CheckRecord(HGLOBAL image) {
-    if (!IsValidImageRecord(image)) std::abort();
-    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
-    if (h->biBitCount == 16 || h->biBitCount == 32) std::abort();
-    const BYTE* p = ImagePixels(h);
-    uint64_t n = ImageStride(h->biWidth, h->biBitCount) * uint64_t(h->biHeight);
-    volatile unsigned sum = 0;
-    for (uint64_t i = 0; i < n; i += 4096) sum = sum + p[i];
-    sum = sum + p[n - 1];
+    fuzz::CheckRecord(image);
+    const int bits = static_cast<BITMAPINFOHEADER*>(GlobalLock(image))->biBitCount;
     GlobalUnlock(image);
+    if (bits == 16 || bits == 32) std::abort();
 }
 
 HGLOBAL Read(const std::string& path) {
@@ -101,14 +83,14 @@ void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = Scratch("in.png");
-    static const std::string output = Scratch("out.png");
+    static const std::string input = fuzz::ScratchPath("png", ".png");
+    static const std::string output = fuzz::ScratchPath("png-out", ".png");
     static const int cleanup = std::atexit(RemoveScratch);
     (void)cleanup;
     // The library's messages gather in a buffer instead of a write each.
     static const int buffered = setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
     (void)buffered;
-    SetMessageSink(Quiet);
+    SetMessageSink(fuzz::Quiet);
     // Pictures of many millions of pixels cost the fuzzer seconds each in
     // zero-filled memory and take nothing from the reader that small ones
     // do not; the unit tests cover the size limit.
@@ -119,10 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             uint64_t(data[20]) << 24 | uint64_t(data[21]) << 16 | data[22] << 8 | data[23];
         if (width * height > (1u << 22)) return 0;
     }
-    FILE* f = std::fopen(input.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!fuzz::WriteInput(input, data, size)) return 0;
 
     HGLOBAL image = Read(input);
     if (!image) return 0;

@@ -10,6 +10,7 @@
 // files come from libpng's source package (scripts/deps.sh fetch).
 #include "interop/pnm_picture.h"
 #include "unit/png_test_util.h"
+#include "unit/record_util.h"
 #include "unit/test_util.h"
 
 #include "core/image.h"
@@ -334,27 +335,9 @@ namespace {
 // A record of random pixels (palette records: random indices into the table).
 HGLOBAL MakeRecord(std::mt19937& rng, int width, int height, int bits,
                    const std::vector<uint32_t>& table) {
-    HGLOBAL image = AllocImageRecord(width, height, bits, bits <= 8 ? int(table.size()) : 0);
-    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
-    BYTE* entries = reinterpret_cast<BYTE*>(h) + 40;
-    for (size_t i = 0; bits <= 8 && i < table.size(); i++) {
-        entries[4 * i] = BYTE(table[i]);
-        entries[4 * i + 1] = BYTE(table[i] >> 8);
-        entries[4 * i + 2] = BYTE(table[i] >> 16);
-    }
-    const uint64_t stride = ImageStride(width, bits);
-    for (int y = 0; y < height; y++) {
-        BYTE* row = ImagePixels(h) + stride * uint64_t(y);
-        for (int x = 0; x < width; x++) {
-            uint32_t v = bits <= 8 ? uint32_t(rng() % table.size()) : uint32_t(rng());
-            if (bits == 1 && v) row[x / 8] |= BYTE(0x80 >> (x % 8));
-            if (bits == 4) row[x / 2] |= BYTE(v << ((x & 1) ? 0 : 4));
-            if (bits >= 8)
-                for (int b = 0; b < bits / 8; b++) row[x * (bits / 8) + b] = BYTE(v >> (8 * b));
-        }
-    }
-    GlobalUnlock(image);
-    return image;
+    return RecordOf(width, height, bits, table, [&](int, int) {
+        return bits <= 8 ? uint32_t(rng() % table.size()) : uint32_t(rng());
+    });
 }
 } // namespace
 

@@ -3,6 +3,8 @@
 // standard one, the quality the writer dispatch gives, and refusals and
 // failed writes.
 #include "jpeg_test_util.h"
+#include "record_util.h"
+#include "error_message_util.h"
 #include "test_util.h"
 
 #include "core/image.h"
@@ -25,40 +27,13 @@ std::string OutPath() {
 // A record of solid 16 x 16 blocks (the codec keeps those nearly exact),
 // each block's colour from the table given (palette records) or made up.
 HGLOBAL MakeRecord(int width, int height, int bits, const std::vector<uint32_t>& table) {
-    HGLOBAL image = AllocImageRecord(width, height, bits, bits <= 8 ? int(table.size()) : 0);
-    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
-    BYTE* entries = reinterpret_cast<BYTE*>(h) + 40;
-    for (size_t i = 0; bits <= 8 && i < table.size(); i++) {
-        entries[4 * i] = BYTE(table[i]);
-        entries[4 * i + 1] = BYTE(table[i] >> 8);
-        entries[4 * i + 2] = BYTE(table[i] >> 16);
-    }
-    BYTE* pixels = ImagePixels(h);
-    const uint64_t stride = ImageStride(width, bits);
-    for (int y = 0; y < height; y++) {
-        BYTE* row = pixels + stride * uint64_t(height - 1 - y);
-        for (int x = 0; x < width; x++) {
-            const unsigned block = unsigned((x / 16) * 7 + (y / 16) * 3);
-            if (bits <= 8) {
-                const unsigned index = block % unsigned(table.size());
-                if (bits == 1 && index) row[x / 8] |= BYTE(0x80 >> (x % 8));
-                if (bits == 4) row[x / 2] |= BYTE(index << ((x & 1) ? 0 : 4));
-                if (bits == 8) row[x] = BYTE(index);
-            } else if (bits == 16) {
-                unsigned word = (block * 5 % 32) << 10 | (block * 11 % 32) << 5 | (block * 3 % 32);
-                row[2 * x] = BYTE(word);
-                row[2 * x + 1] = BYTE(word >> 8);
-            } else {
-                BYTE* p = row + x * (bits / 8);
-                p[0] = BYTE(block * 37);
-                p[1] = BYTE(block * 91 + 20);
-                p[2] = BYTE(block * 53 + 70);
-                if (bits == 32) p[3] = 0x5A;
-            }
-        }
-    }
-    GlobalUnlock(image);
-    return image;
+    return RecordOf(width, height, bits, table, [&](int x, int y) {
+        const uint32_t block = uint32_t((x / 16) * 7 + (y / 16) * 3);
+        if (bits <= 8) return block % uint32_t(table.size());
+        if (bits == 16) return (block * 5 % 32) << 10 | (block * 11 % 32) << 5 | (block * 3 % 32);
+        return (block * 37 & 0xFF) | ((block * 91 + 20) & 0xFF) << 8 |
+               ((block * 53 + 70) & 0xFF) << 16 | 0x5Au << 24;
+    });
 }
 
 std::vector<uint32_t> Grays(int n) {
@@ -175,11 +150,8 @@ TEST(JpegWrite, GrayscaleDecision) {
     };
     for (const Case& c : cases) {
         HGLOBAL record = MakeRecord(20, 20, c.bits, c.table);
-        if (c.colorsUsed >= 0) {
-            BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(record));
-            h->biClrUsed = DWORD(c.colorsUsed);
-            GlobalUnlock(record);
-        }
+        if (c.colorsUsed >= 0)
+            EditedRecord(record, [&](BITMAPINFOHEADER* h) { h->biClrUsed = DWORD(c.colorsUsed); });
         Written w = WriteAndRead(record);
         EXPECT_EQ(Components(w.file), c.components) << c.what;
         EXPECT_NE(w.text.find("color components: " + std::to_string(c.components)),
@@ -197,14 +169,7 @@ TEST(JpegWrite, FifteenBitComponentsAreScaledByEight) {
     } cases[] = {{0x7FFF, 0xF8F8F8}, {0xFFFF, 0xF8F8F8}, {0x7C00, 0xF80000},
                  {0x03E0, 0x00F800}, {0x001F, 0x0000F8}, {0x4210, 0x808080}};
     for (const Case& c : cases) {
-        HGLOBAL record = AllocImageRecord(16, 16, 16, 0);
-        BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(record));
-        BYTE* p = ImagePixels(h);
-        for (int i = 0; i < 16 * 16; i++) {
-            p[2 * i] = BYTE(c.word);
-            p[2 * i + 1] = BYTE(c.word >> 8);
-        }
-        GlobalUnlock(record);
+        HGLOBAL record = RecordOf(16, 16, 16, {}, [&](int, int) { return c.word; });
         Written w = WriteAndRead(record);
         ASSERT_NE(w.image, nullptr);
         uint32_t got = PixelAt(w.image, 7, 7);
@@ -266,17 +231,13 @@ TEST(JpegWrite, TheDispatchWritesQuality85) {
 TEST(JpegWrite, RefusalsAndFailedWrites) {
     RecordMessages messages;
     // A 2-bit record: not a bit count the writer knows; no message.
-    HGLOBAL twoBits = AllocImageRecord(8, 8, 4, 4);
-    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(twoBits));
-    h->biBitCount = 2;
-    GlobalUnlock(twoBits);
+    HGLOBAL twoBits =
+        EditedRecord(AllocImageRecord(8, 8, 4, 4), [](BITMAPINFOHEADER* h) { h->biBitCount = 2; });
     EXPECT_EQ(WriteJpeg(OutPath().c_str(), 85, twoBits, 0), 0);
     GlobalFree(twoBits);
     // A record claiming more colours than its block holds.
-    HGLOBAL tooMany = AllocImageRecord(8, 8, 8, 16);
-    h = static_cast<BITMAPINFOHEADER*>(GlobalLock(tooMany));
-    h->biClrUsed = 300;
-    GlobalUnlock(tooMany);
+    HGLOBAL tooMany = EditedRecord(AllocImageRecord(8, 8, 8, 16),
+                                   [](BITMAPINFOHEADER* h) { h->biClrUsed = 300; });
     EXPECT_EQ(WriteJpeg(OutPath().c_str(), 85, tooMany, 0), 0);
     GlobalFree(tooMany);
     EXPECT_TRUE(messages.messages.empty());
@@ -291,9 +252,7 @@ TEST(JpegWrite, RefusalsAndFailedWrites) {
     FailGlobalAllocAt(1);
     EXPECT_EQ(WriteJpeg(OutPath().c_str(), 85, record, 0), 0);
     FailGlobalAllocAt(0);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "Memory Allocation Error");
-    EXPECT_EQ(messages.messages[0].owner, nullptr);
+    EXPECT_TRUE(ShowedError(messages, "Memory Allocation Error"));
     GlobalFree(record);
 
     // Wider than JPEG allows: the library's error ends the write.

@@ -3,6 +3,7 @@
 // and palette written, 5-5-5 and 32-bit pixels, the gAMA chunk, Adam7, round
 // trips through the reader, and refusals and failed writes.
 #include "png_test_util.h"
+#include "record_util.h"
 #include "test_util.h"
 
 #include "core/image.h"
@@ -20,34 +21,6 @@
 namespace {
 std::string OutPath() {
     return TestDir() + "/written.png";
-}
-
-// A record with the colour table given and pixels from index(x, y) (palette
-// records) or value(x, y) (the raw pixel bytes, little-endian).
-template <typename Pixel>
-HGLOBAL MakeRecord(int width, int height, int bits, const std::vector<uint32_t>& table,
-                   Pixel pixel) {
-    HGLOBAL image = AllocImageRecord(width, height, bits, bits <= 8 ? int(table.size()) : 0);
-    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
-    BYTE* entries = reinterpret_cast<BYTE*>(h) + 40;
-    for (size_t i = 0; bits <= 8 && i < table.size(); i++) {
-        entries[4 * i] = BYTE(table[i]);
-        entries[4 * i + 1] = BYTE(table[i] >> 8);
-        entries[4 * i + 2] = BYTE(table[i] >> 16);
-    }
-    const uint64_t stride = ImageStride(width, bits);
-    for (int y = 0; y < height; y++) {
-        BYTE* row = ImagePixels(h) + stride * uint64_t(height - 1 - y);
-        for (int x = 0; x < width; x++) {
-            uint32_t v = pixel(x, y);
-            if (bits == 1 && v) row[x / 8] |= BYTE(0x80 >> (x % 8));
-            if (bits == 4) row[x / 2] |= BYTE(v << ((x & 1) ? 0 : 4));
-            if (bits >= 8)
-                for (int b = 0; b < bits / 8; b++) row[x * (bits / 8) + b] = BYTE(v >> (8 * b));
-        }
-    }
-    GlobalUnlock(image);
-    return image;
 }
 
 png::Decoded Write(HGLOBAL image, int interlace = 0) {
@@ -116,8 +89,8 @@ TEST(PngWrite, FormChosenFromTheColourTable) {
         for (int width : {1, 6, 13}) {
             const int height = 5;
             const std::string what = std::string(c.what) + ", width " + std::to_string(width);
-            HGLOBAL image = MakeRecord(width, height, c.bits, c.table,
-                                       [&](int x, int y) { return Index(x, y, c.usedIndices); });
+            HGLOBAL image = RecordOf(width, height, c.bits, c.table,
+                                     [&](int x, int y) { return Index(x, y, c.usedIndices); });
             png::Decoded d = Write(image);
             EXPECT_EQ(d.width, uint32_t(width)) << what;
             EXPECT_EQ(d.height, uint32_t(height)) << what;
@@ -159,7 +132,7 @@ TEST(PngWrite, TrueColourPixels) {
     } cases[] = {{16, 2}, {24, 2}, {32, 6}};
     for (const Case& c : cases) {
         std::vector<uint32_t> values;
-        HGLOBAL image = MakeRecord(7, 4, c.bits, {}, [&](int, int) {
+        HGLOBAL image = RecordOf(7, 4, c.bits, {}, [&](int, int) {
             values.push_back(uint32_t(rng()));
             return values.back();
         });
@@ -188,12 +161,12 @@ TEST(PngWrite, TrueColourPixels) {
         GlobalFree(image);
     }
     // 0x7FFF: 31 in each component, written as 248.
-    HGLOBAL white = MakeRecord(2, 1, 16, {}, [](int, int) { return 0x7FFFu; });
+    HGLOBAL white = RecordOf(2, 1, 16, {}, [](int, int) { return 0x7FFFu; });
     png::Decoded d = Write(white);
     EXPECT_EQ(d.rows[0], (Bytes{248, 248, 248, 248, 248, 248}));
     GlobalFree(white);
     // A 32-bit picture whose fourth bytes are all 0 is written fully transparent.
-    HGLOBAL clear = MakeRecord(3, 2, 32, {}, [](int x, int y) { return 0x00123456u + x + y; });
+    HGLOBAL clear = RecordOf(3, 2, 32, {}, [](int x, int y) { return 0x00123456u + x + y; });
     d = Write(clear);
     for (const Bytes& row : d.rows)
         for (size_t x = 0; x < 3; x++) EXPECT_EQ(row[4 * x + 3], 0);
@@ -203,8 +176,8 @@ TEST(PngWrite, TrueColourPixels) {
 TEST(PngWrite, EveryFileCarriesGamma045) {
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         for (int interlace : {0, 1}) {
-            HGLOBAL image = MakeRecord(9, 9, bits, Ramp(bits == 1 ? 2 : 7, 20),
-                                       [](int x, int y) { return uint32_t(x + y) % 2; });
+            HGLOBAL image = RecordOf(9, 9, bits, Ramp(bits == 1 ? 2 : 7, 20),
+                                     [](int x, int y) { return uint32_t(x + y) % 2; });
             png::Decoded d = Write(image, interlace);
             const png::Chunk* gama = d.find("gAMA");
             ASSERT_NE(gama, nullptr) << bits;
@@ -223,7 +196,7 @@ TEST(PngWrite, Adam7GivesTheSamePicture) {
             std::vector<uint32_t> table = {0, 0xFFFFFF};
             if (bits > 1)
                 while (table.size() < (bits == 4 ? 16u : 256u)) table.push_back(rng() & 0xFFFFFF);
-            HGLOBAL image = MakeRecord(size + 2, size, bits, table, [&](int, int) {
+            HGLOBAL image = RecordOf(size + 2, size, bits, table, [&](int, int) {
                 return bits <= 8 ? uint32_t(rng()) % uint32_t(table.size()) : uint32_t(rng());
             });
             png::Decoded plain = Write(image, 0);
@@ -252,7 +225,7 @@ TEST(PngWrite, Adam7GivesTheSamePicture) {
 
 TEST(PngWrite, TheDispatchPassesTheInterlaceFlag) {
     EXPECT_TRUE(WriterAvailable(FMT_PNG));
-    HGLOBAL image = MakeRecord(4, 4, 24, {}, [](int x, int y) { return uint32_t(x * y); });
+    HGLOBAL image = RecordOf(4, 4, 24, {}, [](int x, int y) { return uint32_t(x * y); });
     for (int option : {0, 1}) {
         std::remove(OutPath().c_str());
         ASSERT_EQ(WritePicture(image, OutPath().c_str(), FMT_PNG, option, 0), WRITE_OK);
@@ -263,34 +236,28 @@ TEST(PngWrite, TheDispatchPassesTheInterlaceFlag) {
 
 TEST(PngWrite, RefusalsAndFailedWrites) {
     RecordMessages messages;
-    HGLOBAL twoBits = AllocImageRecord(8, 8, 4, 4);
-    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(twoBits));
-    h->biBitCount = 2;
-    GlobalUnlock(twoBits);
+    // A 2-bit record: not a bit count the writer knows.
+    HGLOBAL twoBits =
+        EditedRecord(AllocImageRecord(8, 8, 4, 4), [](BITMAPINFOHEADER* h) { h->biBitCount = 2; });
     EXPECT_EQ(WritePng(OutPath().c_str(), twoBits, 0), 0);
     GlobalFree(twoBits);
     // Colours used that do not fit the depth never reach the gray or 2-bit paths.
-    HGLOBAL tooMany = AllocImageRecord(8, 8, 4, 16);
-    h = static_cast<BITMAPINFOHEADER*>(GlobalLock(tooMany));
-    h->biClrUsed = 20;
-    GlobalUnlock(tooMany);
-    EXPECT_EQ(WritePng(OutPath().c_str(), tooMany, 0), 0);
-    GlobalFree(tooMany);
-    HGLOBAL trueWithTable = AllocImageRecord(8, 8, 24, 0);
-    h = static_cast<BITMAPINFOHEADER*>(GlobalLock(trueWithTable));
-    h->biClrUsed = 3;
-    GlobalUnlock(trueWithTable);
-    EXPECT_EQ(WritePng(OutPath().c_str(), trueWithTable, 0), 0);
-    GlobalFree(trueWithTable);
+    for (int bits : {4, 24}) {
+        HGLOBAL tooMany =
+            EditedRecord(AllocImageRecord(8, 8, bits, bits == 4 ? 16 : 0),
+                         [&](BITMAPINFOHEADER* h) { h->biClrUsed = bits == 4 ? 20 : 3; });
+        EXPECT_EQ(WritePng(OutPath().c_str(), tooMany, 0), 0) << bits;
+        GlobalFree(tooMany);
+    }
 
-    HGLOBAL image = MakeRecord(64, 64, 24, {}, [](int x, int y) { return uint32_t(x * 977 + y); });
+    HGLOBAL image = RecordOf(64, 64, 24, {}, [](int x, int y) { return uint32_t(x * 977 + y); });
     EXPECT_EQ(WritePng((TestDir() + "/no/such/folder/x.png").c_str(), image, 0), 0);
 #ifndef _WIN32
     EXPECT_EQ(WritePng("/dev/full", image, 0), 0) << "a full disk is a failure";
     EXPECT_EQ(WritePng("/dev/full", image, 1), 0);
 #endif
     GlobalFree(image);
-    HGLOBAL gray = MakeRecord(8, 8, 8, Ramp(256, 1), [](int x, int) { return uint32_t(x); });
+    HGLOBAL gray = RecordOf(8, 8, 8, Ramp(256, 1), [](int x, int) { return uint32_t(x); });
     FailGlobalAllocAt(1); // the conversion row
     EXPECT_EQ(WritePng(OutPath().c_str(), gray, 0), 0);
     FailGlobalAllocAt(0);

@@ -70,16 +70,16 @@ TEST(JpegRead, InformationText) {
         {"arithmetic", 3, JCS_RGB, JCS_YCbCr, false, true, "3 \ncolor space: Y/Cb/Cr"},
     };
     for (const Case& c : cases) {
-        jpeg::Spec spec;
-        spec.width = 24;
-        spec.height = 20;
-        spec.components = c.components;
-        spec.input = c.input;
-        spec.stored = c.stored;
-        spec.progressive = c.progressive;
-        spec.arithmetic = c.arithmetic;
+        jpeg::Settings settings;
+        settings.width = 24;
+        settings.height = 20;
+        settings.components = c.components;
+        settings.input = c.input;
+        settings.stored = c.stored;
+        settings.progressive = c.progressive;
+        settings.arithmetic = c.arithmetic;
         RecordMessages messages;
-        ReadResult r = Read(jpeg::Make(spec));
+        ReadResult r = Read(jpeg::Make(settings));
         ASSERT_NE(r.image, nullptr) << c.what;
         EXPECT_EQ(r.text, std::string(kHead) + c.tail) << c.what;
         EXPECT_TRUE(messages.messages.empty()) << c.what;
@@ -91,12 +91,12 @@ TEST(JpegRead, InformationText) {
 }
 
 TEST(JpegRead, GrayRecordHasTheRamp) {
-    jpeg::Spec spec;
-    spec.width = 13;
-    spec.height = 3;
-    spec.components = 1;
-    spec.input = spec.stored = JCS_GRAYSCALE;
-    ReadResult r = Read(jpeg::Make(spec));
+    jpeg::Settings settings;
+    settings.width = 13;
+    settings.height = 3;
+    settings.components = 1;
+    settings.input = settings.stored = JCS_GRAYSCALE;
+    ReadResult r = Read(jpeg::Make(settings));
     ASSERT_NE(r.image, nullptr);
     BITMAPINFOHEADER h = HeaderOf(r.image);
     EXPECT_EQ(h.biSize, 40u);
@@ -124,16 +124,16 @@ TEST(JpegRead, ColourRowsAreBlueGreenRedBottomUpAndPadded) {
         int width, height;
     } cases[] = {{5, 1}, {5, 4}, {1, 1}, {7, 9}, {33, 2}};
     for (const Case& c : cases) {
-        jpeg::Spec spec;
-        spec.width = c.width;
-        spec.height = c.height;
-        spec.stored = JCS_RGB; // no colour conversion: samples come back nearly as given
+        jpeg::Settings settings;
+        settings.width = c.width;
+        settings.height = c.height;
+        settings.stored = JCS_RGB; // no colour conversion: samples come back nearly as given
         // Every row its own colour, so that row order shows.
         for (int y = 0; y < c.height; y++)
             for (int x = 0; x < c.width; x++)
                 for (int ch = 0; ch < 3; ch++)
-                    spec.samples.push_back(uint8_t(10 * y + 70 * ch + 20));
-        ReadResult r = Read(jpeg::Make(spec));
+                    settings.samples.push_back(uint8_t(10 * y + 70 * ch + 20));
+        ReadResult r = Read(jpeg::Make(settings));
         ASSERT_NE(r.image, nullptr);
         const uint64_t stride = ImageStride(c.width, 24);
         if (c.width == 5) {
@@ -158,9 +158,9 @@ TEST(JpegRead, ColourRowsAreBlueGreenRedBottomUpAndPadded) {
 }
 
 TEST(JpegRead, WithoutTextTheSamePicture) {
-    jpeg::Spec spec;
-    spec.progressive = true;
-    Bytes file = jpeg::Make(spec);
+    jpeg::Settings settings;
+    settings.progressive = true;
+    Bytes file = jpeg::Make(settings);
     ReadResult with = Read(file, true);
     ReadResult without = Read(file, false);
     ASSERT_NE(with.image, nullptr);
@@ -189,21 +189,21 @@ TEST(JpegRead, FourComponentInksBecomeRgb) {
         {"Adobe Y/Cb/Cr/K", JCS_YCCK, true, true},
     };
     for (const Case& c : cases) {
-        jpeg::Spec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.components = 4;
-        spec.input = JCS_CMYK;
-        spec.stored = c.stored;
-        spec.adobe = c.adobe;
+        jpeg::Settings settings;
+        settings.width = width;
+        settings.height = height;
+        settings.components = 4;
+        settings.input = JCS_CMYK;
+        settings.stored = c.stored;
+        settings.adobe = c.adobe;
         for (int y = 0; y < height; y++)
             for (int x = 0; x < width; x++) {
                 const Ink& ink = inks[(x / 16) + 2 * (y / 8 % 2)];
                 for (int v : {ink.c, ink.m, ink.y, ink.k})
-                    spec.samples.push_back(uint8_t(c.inverted ? 255 - v : v));
+                    settings.samples.push_back(uint8_t(c.inverted ? 255 - v : v));
             }
         RecordMessages messages;
-        ReadResult r = Read(jpeg::Make(spec));
+        ReadResult r = Read(jpeg::Make(settings));
         ASSERT_NE(r.image, nullptr) << c.what;
         EXPECT_TRUE(messages.messages.empty());
         BITMAPINFOHEADER h = HeaderOf(r.image);
@@ -223,16 +223,16 @@ TEST(JpegRead, FourComponentInksBecomeRgb) {
 }
 
 TEST(JpegRead, TwoComponentFilesShowTheFirstAsGray) {
-    jpeg::Spec spec;
-    spec.width = 9;
-    spec.height = 5;
-    spec.components = 2;
-    spec.input = spec.stored = JCS_UNKNOWN;
+    jpeg::Settings settings;
+    settings.width = 9;
+    settings.height = 5;
+    settings.components = 2;
+    settings.input = settings.stored = JCS_UNKNOWN;
     for (int i = 0; i < 9 * 5; i++) {
-        spec.samples.push_back(200);
-        spec.samples.push_back(10);
+        settings.samples.push_back(200);
+        settings.samples.push_back(10);
     }
-    ReadResult r = Read(jpeg::Make(spec));
+    ReadResult r = Read(jpeg::Make(settings));
     ASSERT_NE(r.image, nullptr);
     EXPECT_EQ(HeaderOf(r.image).biBitCount, 24);
     EXPECT_EQ(GlobalSize(r.image), 40u + ImageStride(9, 24) * 5);
@@ -242,12 +242,12 @@ TEST(JpegRead, TwoComponentFilesShowTheFirstAsGray) {
 }
 
 TEST(JpegRead, DamagedAndUnsupportedFilesGiveNothing) {
-    jpeg::Spec spec;
-    spec.width = 24;
-    spec.height = 20;
-    const Bytes good = jpeg::Make(spec);
-    spec.progressive = true;
-    const Bytes progressive = jpeg::Make(spec);
+    jpeg::Settings settings;
+    settings.width = 24;
+    settings.height = 20;
+    const Bytes good = jpeg::Make(settings);
+    settings.progressive = true;
+    const Bytes progressive = jpeg::Make(settings);
 
     Bytes twelveBits = good; // the sample precision of the frame header
     twelveBits.at(jpeg::FindMarker(good, 0xC0) + 4) = 12;
@@ -257,7 +257,7 @@ TEST(JpegRead, DamagedAndUnsupportedFilesGiveNothing) {
     size_t spectral = second + 4 + 1 + 2 * progressive[second + 4];
     badScan.at(spectral) = 0;
     badScan.at(spectral + 1) = 70;
-    jpeg::Spec five;
+    jpeg::Settings five;
     five.components = 5;
     five.input = five.stored = JCS_UNKNOWN;
     five.progressive = true; // more than four components need a scan each
@@ -285,10 +285,10 @@ TEST(JpegRead, DamagedAndUnsupportedFilesGiveNothing) {
 }
 
 TEST(JpegRead, DataEndingEarlyStillGivesThePicture) {
-    jpeg::Spec spec;
-    spec.width = 64;
-    spec.height = 64;
-    Bytes file = jpeg::Make(spec);
+    jpeg::Settings settings;
+    settings.width = 64;
+    settings.height = 64;
+    Bytes file = jpeg::Make(settings);
     const size_t scan = jpeg::FindMarker(file, 0xDA);
     ASSERT_NE(scan, 0u);
     file.resize(scan + (file.size() - scan) / 2); // half of the picture's data
@@ -302,8 +302,8 @@ TEST(JpegRead, DataEndingEarlyStillGivesThePicture) {
 }
 
 TEST(JpegRead, NoBlockForThePicture) {
-    jpeg::Spec spec;
-    const Bytes file = jpeg::Make(spec);
+    jpeg::Settings settings;
+    const Bytes file = jpeg::Make(settings);
     {
         RecordMessages messages;
         FailGlobalAllocAt(1);

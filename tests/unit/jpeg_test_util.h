@@ -14,7 +14,7 @@
 
 namespace jpeg {
 
-struct Spec {
+struct Settings {
     int width = 16, height = 16;
     int components = 3;
     J_COLOR_SPACE input = JCS_RGB;    // the samples given
@@ -33,7 +33,7 @@ inline uint8_t BlockSample(int x, int y, int c) {
     return uint8_t(((x / 16) * 97 + (y / 16) * 61 + c * 83 + 40) % 256);
 }
 
-inline Bytes Make(const Spec& s) {
+inline Bytes Make(const Settings& s) {
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);

@@ -36,7 +36,7 @@ ReadResult Read(const Bytes& file) {
 
 // Rows of random samples for a file of this depth and colour type; the
 // samples of each row are kept unpacked in `values` (top row first).
-std::vector<Bytes> RandomRows(std::mt19937& rng, const png::Spec& s,
+std::vector<Bytes> RandomRows(std::mt19937& rng, const png::Parts& s,
                               std::vector<std::vector<uint32_t>>* values, uint32_t limit = 0) {
     const int channels = png::Channels(s.type);
     const size_t rowBytes = (size_t(s.width) * size_t(channels) * size_t(s.depth) + 7) / 8;
@@ -102,7 +102,7 @@ TEST(PngRead, RecordOfEveryDepthAndType) {
     };
     for (const Case& c : cases) {
         for (uint32_t width : {1u, 5u, 8u, 13u}) {
-            png::Spec s;
+            png::Parts s;
             s.width = width;
             s.height = 3;
             s.depth = c.depth;
@@ -177,7 +177,7 @@ TEST(PngRead, PalettesAreCutToTheDepthOrGivenABlackSecondEntry) {
         {8, {0xABCDEF}, {0xABCDEF, 0x000000}},
     };
     for (const Case& c : cases) {
-        png::Spec s;
+        png::Parts s;
         s.width = 4;
         s.depth = c.depth;
         s.type = 3;
@@ -192,7 +192,7 @@ TEST(PngRead, PalettesAreCutToTheDepthOrGivenABlackSecondEntry) {
 }
 
 TEST(PngRead, TwoBitRowsSpreadIntoNibbles) {
-    png::Spec s;
+    png::Parts s;
     s.width = 5;
     s.height = 2;
     s.depth = 2;
@@ -229,7 +229,7 @@ TEST(PngRead, AlphaIsCompositedOntoWhite) {
         {"16-bit RGB with alpha, gAMA 1.0", 16, 6, false, {png::Gama(100000)}, png::kLinear},
     };
     for (const Case& c : cases) {
-        png::Spec s;
+        png::Parts s;
         s.width = 64;
         s.height = 4;
         s.depth = c.depth;
@@ -300,7 +300,7 @@ TEST(PngRead, GammaRulesAndTheGammaLine) {
         return uint32_t(std::floor(255 * std::pow(v / 255.0, e) + 0.5));
     };
     for (const Case& c : cases) {
-        png::Spec s;
+        png::Parts s;
         s.width = 256;
         s.height = 1;
         s.depth = c.depth;
@@ -343,7 +343,7 @@ TEST(PngRead, GammaRulesAndTheGammaLine) {
 }
 
 TEST(PngRead, DamagedFilesGiveNothing) {
-    png::Spec s;
+    png::Parts s;
     s.width = 20;
     s.height = 10;
     s.depth = 8;
@@ -393,7 +393,7 @@ TEST(PngRead, DamagedFilesGiveNothing) {
 }
 
 TEST(PngRead, NoBlockForThePictureOrTheTwoBitRow) {
-    png::Spec s;
+    png::Parts s;
     s.width = 6;
     s.height = 2;
     s.depth = 2;
@@ -442,7 +442,7 @@ TEST(PngRead, MissingFile) {
 }
 
 TEST(PngRead, TheLoaderPacksPaletteRecords) {
-    png::Spec s;
+    png::Parts s;
     s.width = 3;
     s.depth = 8;
     s.type = 3;

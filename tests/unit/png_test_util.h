@@ -86,7 +86,7 @@ inline Chunk Idat(const std::vector<Bytes>& rows) {
 
 // A non-interlaced file: IHDR, the early chunks (gAMA, sRGB), PLTE when
 // palette is given (0xRRGGBB entries), the late chunks (bKGD, tRNS), IDAT, IEND.
-struct Spec {
+struct Parts {
     uint32_t width = 1, height = 1;
     int depth = 8, type = 0;
     std::vector<Chunk> early;
@@ -95,7 +95,7 @@ struct Spec {
     std::vector<Bytes> rows;
 };
 
-inline Bytes Build(const Spec& s) {
+inline Bytes Build(const Parts& s) {
     std::vector<Chunk> chunks = {Ihdr(s.width, s.height, s.depth, s.type)};
     chunks.insert(chunks.end(), s.early.begin(), s.early.end());
     if (!s.palette.empty()) {

@@ -3,28 +3,7 @@
 #   bench/compare.sh            (builds build/bench first)
 # Not part of pass/fail: the figures go to the terminal.
 set -euo pipefail
-top="$(cd "$(dirname "$0")/.." && pwd)"
-build="$top/build/bench"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENDRA_BENCH=ON -DZENDRA_TESTS=OFF >/dev/null
-ninja -C "$build" >/dev/null
-cli="$build/zendra-cli"
-work="${BENCH_DIR:-$build/work}"
-mkdir -p "$work"
-
-# Best of N wall-clock runs of a command, in seconds.
-best() {
-    local n=$1; shift
-    local best=
-    for _ in $(seq "$n"); do
-        local s e t
-        s=$(date +%s.%N)
-        "$@" >/dev/null 2>&1
-        e=$(date +%s.%N)
-        t=$(echo "$e - $s" | bc -l)
-        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
-    done
-    echo "$best"
-}
+. "$(dirname "$0")/timing.sh"
 
 src="$work/big24.bmp"
 if [ ! -f "$src" ]; then

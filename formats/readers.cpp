@@ -1,5 +1,7 @@
 // The readers this build has, by the format the loader detects.
 #include "core/loader.h"
+#include "formats/library/jpeg_format.h"
+#include "formats/library/png_format.h"
 #include "formats/native/bmp.h"
 #include "formats/native/gif.h"
 #include "formats/native/iff.h"
@@ -15,8 +17,8 @@ ReaderTable g_readers = {
     ReadPcx,           // pcx
     ReadTarga,         // targa
     ReadIffPicture,    // iff
-    nullptr,           // jpeg
-    nullptr,           // png
+    ReadJpeg,          // jpeg
+    ReadPng,           // png
     nullptr,           // tiff
     ReadSunIcon,       // sunIcon
     nullptr,           // icon

@@ -15,7 +15,7 @@ packages=(
     # wine64) with a virtual display
     wine wine64 xvfb xauth
     # Independent programs the interoperability tests and the samples use
-    netpbm imagemagick libtiff-tools libjpeg-turbo-progs
+    netpbm imagemagick libtiff-tools libjpeg-turbo-progs pngcheck
     # Building the Windows image libraries from Debian's source packages
     # (scripts/deps.sh): unpacking, patching, zlib's make, libjpeg-turbo's SIMD
     make patch bzip2 xz-utils nasm

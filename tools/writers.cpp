@@ -1,5 +1,7 @@
 #include "tools/writers.h"
 
+#include "formats/library/jpeg_format.h"
+#include "formats/library/png_format.h"
 #include "formats/native/bmp.h"
 #include "formats/native/iff.h"
 #include "formats/native/pcx.h"
@@ -30,7 +32,8 @@ const char* FormatExtension(int format) {
 
 bool WriterAvailable(int format) {
     return format == FMT_BMP || format == FMT_BMP_RLE || format == FMT_BMP_BITFIELDS ||
-           format == FMT_IFF || format == FMT_PCX || format == FMT_TGA;
+           format == FMT_IFF || format == FMT_JPEG || format == FMT_PCX || format == FMT_PNG ||
+           format == FMT_TGA;
 }
 
 WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option1, int option2) {
@@ -51,6 +54,10 @@ WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option
         return WriteBitmapBitfields(image, path, option1) ? WRITE_OK : WRITE_FAILED;
     case FMT_IFF:
         return WriteIffPicture(image, path, option1, option2) ? WRITE_OK : WRITE_FAILED;
+    case FMT_JPEG:
+        return WriteJpeg(path, 85, image, option1) ? WRITE_OK : WRITE_FAILED;
+    case FMT_PNG:
+        return WritePng(path, image, option1) ? WRITE_OK : WRITE_FAILED;
     case FMT_PCX:
         return WritePcx(image, path) ? WRITE_OK : WRITE_FAILED;
     case FMT_TGA:

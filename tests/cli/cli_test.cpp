@@ -76,7 +76,7 @@ TEST(Cli, ExitStatusesAndMessages) {
         {"convert --bogus " + sample + " " + d + "/o.bmp", 2, "", "unknown option '--bogus'"},
         {"convert " + sample + " " + d + "/o.xyz", 2, "", "use --to"},
         {"convert --to gif " + sample + " " + d + "/o.gif", 2, "", "unknown output format 'gif'"},
-        {"convert " + sample + " " + d + "/o.png", 2, "", "'png' is not available yet"},
+        {"convert " + sample + " " + d + "/o.tif", 2, "", "'tif-none' is not available yet"},
         {"convert --to tif-lzw-tiles " + sample + " " + d + "/o", 2, "", "not available yet"},
         {"convert " + junk + " " + d + "/j.bmp", 1, "", "not a picture this program can read"},
         {"convert " + sample + " " + d + "/no/such/dir/o.bmp", 1, "", "cannot create the file"},

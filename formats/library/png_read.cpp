@@ -1,0 +1,242 @@
+// The PNG reader: libpng strips 16-bit samples, delivers colour as blue,
+// green, red, composites alpha onto white and corrects gamma for a display of
+// 2.2; 1- and 4-bit rows arrive packed as the record packs them, 2-bit rows
+// are spread into nibbles afterwards.
+#include "formats/library/png_format.h"
+
+#include "core/image.h"
+#include "core/text.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+// What a jump back from the library must find to release: kept outside the
+// function that arms setjmp, so that no local is left indeterminate by it.
+struct PngReadJob {
+    FILE* file;
+    char* text;
+    png_structp png;
+    png_infop info;
+    HGLOBAL image;
+    BITMAPINFOHEADER* header; // the image, locked while it is filled
+    HGLOBAL scratch;          // a copy of one 2-bit row
+};
+
+enum PngOutcome {
+    PNG_FAILED,     // nothing to show
+    PNG_DONE,       // the picture is read
+    PNG_NO_SCRATCH, // a 2-bit picture whose pixels could not be read: all 0
+};
+
+const char* ColorTypeName(int type) {
+    switch (type) {
+    case PNG_COLOR_TYPE_GRAY:
+        return "grayscale \n";
+    case PNG_COLOR_TYPE_RGB:
+        return "RGB truecolor \n";
+    case PNG_COLOR_TYPE_PALETTE:
+        return "RGB palette \n";
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        return "grayscale; alpha channel \n";
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return "RGB; alpha channel \n";
+    default:
+        return "unknown \n";
+    }
+}
+
+const char* InterlaceName(int type) {
+    switch (type) {
+    case PNG_INTERLACE_NONE:
+        return "none \n";
+    case PNG_INTERLACE_ADAM7:
+        return "adam7 \n";
+    default:
+        return "unknown \n";
+    }
+}
+
+// Alpha goes onto white. A file's own background colour is not used; when it
+// has one the white is given at the file's depth, as libpng then takes it.
+void SetBackground(png_structp png, png_infop info, int type, int depth) {
+    const bool gray = (type & PNG_COLOR_MASK_COLOR) == 0;
+    const bool alpha = (type & PNG_COLOR_MASK_ALPHA) != 0;
+    png_color_16 white = {};
+    if (gray)
+        white.gray = 255;
+    else
+        white.red = white.green = white.blue = 255;
+    png_color_16p fileBackground = nullptr;
+    if (png_get_bKGD(png, info, &fileBackground)) {
+        white.index = fileBackground->index;
+        if (!alpha) return;
+        if (depth == 16) {
+            white.gray = gray ? 65535 : 0;
+            white.red = white.green = white.blue = gray ? 0 : 65535;
+        }
+        png_set_background(png, &white, PNG_BACKGROUND_GAMMA_FILE, 1, 1.0);
+    } else if (alpha) {
+        png_set_background(png, &white, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
+    }
+}
+
+// A file with an sRGB chunk is shown as it is; otherwise its gamma (0.45 when
+// it states none, and for gray files of 4 bits or fewer) is corrected for 2.2.
+// The sRGB chunk's rendering intent is not handed back to the library: libpng
+// 1.6 has it already and answers a second png_set_sRGB with a warning only.
+void SetGamma(PngReadJob* job, int type, int depth) {
+    int intent = 0;
+    if (png_get_sRGB(job->png, job->info, &intent)) return;
+    double fileGamma = 0;
+    if (png_get_gAMA(job->png, job->info, &fileGamma)) {
+        const bool lowGray = (type & PNG_COLOR_MASK_COLOR) == 0 && depth <= 4;
+        png_set_gamma(job->png, 2.2, lowGray ? 0.45 : fileGamma);
+        InfoAppend(job->text, "image gamma: %.2f ", fileGamma);
+    } else {
+        png_set_gamma(job->png, 2.2, 0.45);
+    }
+}
+
+// Gray files get their levels, palette files the entries taken.
+void FillColorTable(BYTE* table, int type, int depth, png_const_colorp palette, int entries) {
+    if (type == PNG_COLOR_TYPE_PALETTE) {
+        for (int i = 0; i < entries; i++, table += 4) {
+            table[0] = palette[i].blue;
+            table[1] = palette[i].green;
+            table[2] = palette[i].red;
+        }
+        return;
+    }
+    const int levels = depth == 1 ? 2 : depth == 2 ? 4 : depth == 4 ? 16 : 256;
+    for (int i = 0; i < levels; i++, table += 4) {
+        int v = depth == 1 ? 255 * i : depth == 2 ? 64 * i + 8 : depth == 4 ? 16 * i + 8 : i;
+        table[0] = table[1] = table[2] = BYTE(v);
+    }
+}
+
+// Two-bit pixels, four to a byte, become one pixel per nibble, high first.
+void SpreadTwoBitRows(BYTE* top, uint64_t stride, png_uint_32 width, png_uint_32 height,
+                      BYTE* scratch) {
+    const uint64_t packed = (uint64_t(width) + 3) / 4;
+    for (png_uint_32 y = 0; y < height; y++) {
+        BYTE* row = top - stride * y;
+        std::memcpy(scratch, row, size_t(packed));
+        for (uint64_t x = 0; x < width; x++) {
+            BYTE v = BYTE((scratch[x / 4] >> (6 - 2 * (x % 4))) & 3);
+            if (x & 1)
+                row[x / 2] |= v;
+            else
+                row[x / 2] = BYTE(v << 4);
+        }
+    }
+}
+
+PngOutcome Decode(PngReadJob* job) {
+    png_structp png = job->png;
+    png_infop info = job->info;
+    if (setjmp(png_jmpbuf(png))) return PNG_FAILED;
+    png_init_io(png, job->file);
+    png_set_sig_bytes(png, 0);
+    png_read_info(png, info);
+    png_uint_32 width = 0, height = 0;
+    int depth = 0, type = 0, interlace = 0;
+    png_get_IHDR(png, info, &width, &height, &depth, &type, &interlace, nullptr, nullptr);
+    InfoSet(job->text, "image type: PNG \nwidth: %ld \nheight: %ld \nbit depth: %d \ncolor type: ",
+            long(width), long(height), depth);
+    InfoAppend(job->text, "%s", ColorTypeName(type));
+    InfoAppend(job->text, "interlace type: %s", InterlaceName(interlace));
+
+    SetBackground(png, info, type, depth);
+    SetGamma(job, type, depth);
+    if (depth == 16) png_set_strip_16(png);
+    if (type == PNG_COLOR_TYPE_RGB || type == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+
+    const bool rgb = (type & PNG_COLOR_MASK_COLOR) && type != PNG_COLOR_TYPE_PALETTE;
+    int bits = 8, colors = 256;
+    if (depth == 1) {
+        bits = 1;
+        colors = 2;
+    } else if (depth == 2 || depth == 4) {
+        bits = 4;
+        colors = depth == 2 ? 4 : 16;
+    } else if (rgb) {
+        bits = 24;
+        colors = 0;
+    }
+    // The library writes exactly this many bytes into each row.
+    const uint64_t delivered =
+        depth == 2 ? (uint64_t(width) + 3) / 4 : (uint64_t(width) * uint64_t(bits) + 7) / 8;
+    if (png_get_rowbytes(png, info) != delivered) png_error(png, "unexpected row layout");
+
+    png_colorp palette = nullptr;
+    int entries = 0;
+    if (type == PNG_COLOR_TYPE_PALETTE) {
+        if (!png_get_PLTE(png, info, &palette, &entries)) entries = 0;
+        if (entries > colors) entries = colors;
+        // A single colour still gets a second entry: black.
+        colors = entries < 2 ? 2 : entries;
+    }
+    if (ImageBlockBytes(width, height, bits, colors) == 0) {
+        ReportError(nullptr, "Picture Too Large");
+        return PNG_FAILED;
+    }
+    job->image = AllocImageRecord(width, height, bits, colors);
+    if (!job->image) {
+        ReportError(nullptr, "Memory Allocation Error");
+        return PNG_FAILED;
+    }
+    job->header = static_cast<BITMAPINFOHEADER*>(GlobalLock(job->image));
+    if (!rgb)
+        FillColorTable(reinterpret_cast<BYTE*>(job->header) + 40, type, depth, palette, entries);
+
+    if (depth == 2) {
+        const uint64_t quarter = uint64_t(width) / 4 + 1;
+        job->scratch = GlobalAlloc(GMEM_MOVEABLE, SIZE_T(quarter < 8 ? 8 : quarter));
+        if (!job->scratch) {
+            ReportError(nullptr, "Memory Allocation Error");
+            return PNG_NO_SCRATCH;
+        }
+    }
+    // Every pass reads into the same rows, so the interlaced passes combine in place.
+    const uint64_t stride = ImageStride(width, bits);
+    BYTE* top = ImagePixels(job->header) + stride * (height - 1);
+    for (int pass = 0; pass < passes; pass++) {
+        for (png_uint_32 y = 0; y < height; y++) {
+            BYTE* row = top - stride * y;
+            png_read_rows(png, &row, nullptr, 1);
+        }
+    }
+    if (depth == 2) {
+        SpreadTwoBitRows(top, stride, width, height, static_cast<BYTE*>(GlobalLock(job->scratch)));
+        GlobalUnlock(job->scratch);
+    }
+    png_read_end(png, nullptr);
+    return PNG_DONE;
+}
+} // namespace
+
+HGLOBAL ReadPng(const char* name, HWND owner, char* text, int displayDepth) {
+    FILE* file = std::fopen(name, "rb");
+    if (!file) return nullptr;
+    PngReadJob job = {};
+    job.file = file;
+    job.text = text;
+    job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (job.png) job.info = png_create_info_struct(job.png);
+    PngOutcome outcome = job.info ? Decode(&job) : PNG_FAILED;
+    png_destroy_read_struct(&job.png, &job.info, nullptr);
+    std::fclose(file);
+    if (job.scratch) GlobalFree(job.scratch);
+    HGLOBAL image = job.image;
+    if (image && job.header) GlobalUnlock(image);
+    if (outcome == PNG_FAILED && image) {
+        GlobalFree(image);
+        image = nullptr;
+    }
+    return image;
+}

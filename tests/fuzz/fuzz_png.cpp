@@ -1,0 +1,124 @@
+// libFuzzer target: the PNG reader on arbitrary bytes, called as the loader
+// calls it (by file name), then the writer, plain and Adam7, on the picture
+// that comes out and the reader again on what it wrote, which must give the
+// same pixels (a 4-bit gray table is written as its top bits and pixels
+// past the colour table as their low bits, so those are not compared).
+//
+// The seed corpus (corpus/fuzz_png, made by make_corpus_jpeg_png.sh) holds
+// small files of every colour type and depth from netpbm and ImageMagick,
+// interlaced and not, with gAMA, sRGB, bKGD and tRNS chunks.
+#include "fuzz_util.h"
+
+#include "formats/library/png_format.h"
+
+#include <cstring>
+
+namespace {
+void RemoveScratch() {
+    std::remove(fuzz::ScratchPath("png", ".png").c_str());
+    std::remove(fuzz::ScratchPath("png-out", ".png").c_str());
+}
+
+// The record as the loader checks it; PNG records are never 16- or 32-bit.
+void CheckRecord(HGLOBAL image) {
+    fuzz::CheckRecord(image);
+    const int bits = static_cast<BITMAPINFOHEADER*>(GlobalLock(image))->biBitCount;
+    GlobalUnlock(image);
+    if (bits == 16 || bits == 32) std::abort();
+}
+
+HGLOBAL Read(const std::string& path) {
+    static char text[500];
+    text[0] = 0;
+    HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32);
+    if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
+    return image;
+}
+
+// The index of pixel (x, y) in a record of 1, 4 or 8 bits, or its colour above.
+uint32_t Raw(BITMAPINFOHEADER* h, int64_t x, int64_t y) {
+    const BYTE* row = ImagePixels(h) + ImageStride(h->biWidth, h->biBitCount) * uint64_t(y);
+    switch (h->biBitCount) {
+    case 1:
+        return (row[x / 8] >> (7 - x % 8)) & 1;
+    case 4:
+        return (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
+    case 8:
+        return row[x];
+    default:
+        return uint32_t(row[3 * x]) | uint32_t(row[3 * x + 1]) << 8 |
+               uint32_t(row[3 * x + 2]) << 16;
+    }
+}
+
+uint32_t Colour(BITMAPINFOHEADER* h, int64_t x, int64_t y) {
+    uint32_t v = Raw(h, x, y);
+    if (h->biBitCount > 8) return v;
+    RGBQUAD c = ImageColorAt(h, v);
+    return uint32_t(c.rgbBlue) | uint32_t(c.rgbGreen) << 8 | uint32_t(c.rgbRed) << 16;
+}
+
+bool GrayTable(BITMAPINFOHEADER* h) {
+    for (int i = 0; i < ImageColorCount(h); i++) {
+        RGBQUAD c = ImageColorAt(h, unsigned(i));
+        if (c.rgbRed != c.rgbGreen || c.rgbRed != c.rgbBlue) return false;
+    }
+    return true;
+}
+
+void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
+    BITMAPINFOHEADER* a = static_cast<BITMAPINFOHEADER*>(GlobalLock(first));
+    BITMAPINFOHEADER* b = static_cast<BITMAPINFOHEADER*>(GlobalLock(second));
+    if (a->biWidth != b->biWidth || a->biHeight != b->biHeight) std::abort();
+    const bool lossyGray = a->biBitCount == 4 && GrayTable(a);
+    const int colors = a->biBitCount <= 8 ? ImageColorCount(a) : 0;
+    for (int64_t y = 0; !lossyGray && y < a->biHeight; y++)
+        for (int64_t x = 0; x < a->biWidth; x++) {
+            if (a->biBitCount <= 8 && Raw(a, x, y) >= uint32_t(colors)) continue;
+            if (Colour(a, x, y) != Colour(b, x, y)) std::abort();
+        }
+    GlobalUnlock(second);
+    GlobalUnlock(first);
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string input = fuzz::ScratchPath("png", ".png");
+    static const std::string output = fuzz::ScratchPath("png-out", ".png");
+    static const int cleanup = std::atexit(RemoveScratch);
+    (void)cleanup;
+    // The library's messages gather in a buffer instead of a write each.
+    static const int buffered = setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
+    (void)buffered;
+    SetMessageSink(fuzz::Quiet);
+    // Pictures of many millions of pixels cost the fuzzer seconds each in
+    // zero-filled memory and take nothing from the reader that small ones
+    // do not; the unit tests cover the size limit.
+    if (size >= 24) {
+        uint64_t width =
+            uint64_t(data[16]) << 24 | uint64_t(data[17]) << 16 | data[18] << 8 | data[19];
+        uint64_t height =
+            uint64_t(data[20]) << 24 | uint64_t(data[21]) << 16 | data[22] << 8 | data[23];
+        if (width * height > (1u << 22)) return 0;
+    }
+    if (!fuzz::WriteInput(input, data, size)) return 0;
+
+    HGLOBAL image = Read(input);
+    if (!image) return 0;
+    CheckRecord(image);
+    BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
+    const uint64_t pixels = uint64_t(h->biWidth) * uint64_t(h->biHeight);
+    GlobalUnlock(image);
+    if (pixels <= (1u << 16)) {
+        for (int interlace = 0; interlace < 2; interlace++) {
+            if (WritePng(output.c_str(), image, interlace) != 1) std::abort();
+            HGLOBAL again = Read(output);
+            if (!again) std::abort();
+            CheckRecord(again);
+            CheckRoundTrip(image, again);
+            GlobalFree(again);
+        }
+    }
+    GlobalFree(image);
+    return 0;
+}

@@ -1,7 +1,8 @@
 // The PNG writer. The colour table decides the file's form: black and white,
 // four- and sixteen-level ramps and other gray tables give gray files, other
 // tables palette files (of 2 bits for 3 or 4 colours); pictures without a
-// table give RGB, or RGB with alpha from the fourth byte of 32-bit pixels.
+// table give RGB, or RGB with alpha from the fourth byte of 32-bit pixels
+// (opaque when that byte is 0 throughout).
 #include "formats/library/png_format.h"
 
 #include "core/image.h"
@@ -29,6 +30,7 @@ struct PngWriteJob {
     png_structp png;
     png_infop info;
     png_colorp palette;
+    bool opaque; // 32 bits with every fourth byte 0: no alpha, only padding
 };
 
 // The colour type and depth of the file, from the picture's bit count, colour
@@ -73,6 +75,20 @@ void ChooseForm(PngWriteJob* job) {
         job->type = PNG_COLOR_TYPE_PALETTE;
     else
         job->type = bits == 32 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+
+    // Most 32-bit bitmaps leave the fourth byte 0; taken as alpha it would
+    // make the whole picture invisible. Such pictures are written opaque.
+    if (job->type == PNG_COLOR_TYPE_RGB_ALPHA) {
+        const uint64_t stride = ImageStride(h->biWidth, 32);
+        const BYTE* pixels = ImagePixels(const_cast<BITMAPINFOHEADER*>(h));
+        job->opaque = true;
+        for (int64_t y = 0; job->opaque && y < h->biHeight; y++)
+            for (int64_t x = 0; x < h->biWidth; x++)
+                if (pixels[stride * uint64_t(y) + 4 * uint64_t(x) + 3] != 0) {
+                    job->opaque = false;
+                    break;
+                }
+    }
 }
 
 // The row handed to the library for one source row: the source itself, or
@@ -137,6 +153,8 @@ bool Encode(PngWriteJob* job) {
     png_set_gAMA(png, info, 0.45);
     png_write_info(png, info);
     png_set_bgr(png);
+    // All alpha bytes are 0 here: inverted they are 255, fully opaque.
+    if (job->opaque) png_set_invert_alpha(png);
     const int passes = job->interlace ? png_set_interlace_handling(png) : 1;
 
     const uint64_t stride = ImageStride(h->biWidth, h->biBitCount);

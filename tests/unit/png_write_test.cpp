@@ -165,12 +165,25 @@ TEST(PngWrite, TrueColourPixels) {
     png::Decoded d = Write(white);
     EXPECT_EQ(d.rows[0], (Bytes{248, 248, 248, 248, 248, 248}));
     GlobalFree(white);
-    // A 32-bit picture whose fourth bytes are all 0 is written fully transparent.
-    HGLOBAL clear = RecordOf(3, 2, 32, {}, [](int x, int y) { return 0x00123456u + x + y; });
-    d = Write(clear);
+    // A 32-bit picture whose fourth bytes are all 0 has no alpha: it is written
+    // opaque, not invisible. One non-zero fourth byte makes them all alpha.
+    HGLOBAL padded = RecordOf(3, 2, 32, {}, [](int x, int y) { return 0x00123456u + x + y; });
+    d = Write(padded);
+    EXPECT_EQ(d.type, 6);
     for (const Bytes& row : d.rows)
-        for (size_t x = 0; x < 3; x++) EXPECT_EQ(row[4 * x + 3], 0);
-    GlobalFree(clear);
+        for (size_t x = 0; x < 3; x++) {
+            EXPECT_EQ(row[4 * x + 3], 255);
+            EXPECT_EQ(row[4 * x], 0x12);
+        }
+    GlobalFree(padded);
+    HGLOBAL alpha = RecordOf(3, 2, 32, {}, [](int x, int y) {
+        return (x == 2 && y == 1 ? 0x80000000u : 0u) | 0x123456u;
+    });
+    d = Write(alpha);
+    for (size_t y = 0; y < 2; y++)
+        for (size_t x = 0; x < 3; x++)
+            EXPECT_EQ(d.rows[y][4 * x + 3], x == 2 && y == 1 ? 0x80 : 0) << x << "," << y;
+    GlobalFree(alpha);
 }
 
 TEST(PngWrite, EveryFileCarriesGamma045) {

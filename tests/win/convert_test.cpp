@@ -243,3 +243,45 @@ TEST(ConvertSave, WritesTheOriginalUnlessTheUserReducedIt) {
     });
     g_displayDepthOverride = 0;
 }
+
+TEST(ConvertSave, EveryWriterOfTheMenuWritesItsFormat) {
+    std::string dir = Folder("every");
+    WriteTestFile("every\\pic.bmp", SixColours());
+    struct {
+        int command;
+        const char* name;
+        Bytes magic;
+    } const cases[] = {
+        {CM_BMP, "u.bmp", {'B', 'M'}},
+        {CM_JPG, "s.jpg", {0xFF, 0xD8, 0xFF}},
+        {CM_JPG_PROGRESSIVE, "p.jpg", {0xFF, 0xD8, 0xFF}},
+        {CM_PNG, "n.png", {0x89, 'P', 'N', 'G'}},
+        {CM_PNG_ADAM7, "a.png", {0x89, 'P', 'N', 'G'}},
+        {CM_PCX, "x.pcx", {0x0A}},
+        {CM_TGA, "t.tga", {0, 0, 2}},
+        {CM_TGA_RLE, "r.tga", {0, 0, 10}},
+        {CM_IFF, "i.iff", {'F', 'O', 'R', 'M'}},
+        {CM_IFF_PACKED, "k.iff", {'F', 'O', 'R', 'M'}},
+    };
+    RunDialog(dir + "\\pic.bmp", [&](HWND dialog) {
+        HWND viewer = OpenViewer(dialog);
+        ASSERT_TRUE(IsWindow(viewer));
+        for (const auto& c : cases) {
+            SaveAsDriver saveAs(c.name);
+            RecordMessages box;
+            SendMessageA(viewer, WM_COMMAND, WPARAM(c.command), 0);
+            ASSERT_EQ(box.messages.size(), 1u) << c.name;
+            EXPECT_EQ(box.messages[0].caption, "File Converted Successfully") << c.name;
+            Bytes written = ReadWholeFile(dir + "\\" + c.name);
+            ASSERT_GE(written.size(), c.magic.size()) << c.name;
+            EXPECT_TRUE(std::equal(c.magic.begin(), c.magic.end(), written.begin())) << c.name;
+            EXPECT_EQ(ListCount(dialog, c.name), 1) << c.name;
+        }
+        // The progressive file carries a progressive frame header (SOF2).
+        Bytes progressive = ReadWholeFile(dir + "\\p.jpg");
+        bool sof2 = false;
+        for (size_t i = 0; i + 1 < progressive.size(); i++)
+            sof2 = sof2 || (progressive[i] == 0xFF && progressive[i + 1] == 0xC2);
+        EXPECT_TRUE(sof2);
+    });
+}

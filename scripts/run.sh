@@ -7,7 +7,8 @@
 # Makes build/sample/sample.bmp (a 96x64 true-colour pattern drawn by netpbm),
 # prints `zendra-cli info` of it, converts it to build/sample/converted.bmp and
 # checks with netpbm that both files hold the same pixels. Then makes
-# build/sample/pictures/ (bitmaps of 24, 8, 4 and 1 bits) and builds zendra.exe
+# build/sample/pictures/ (bitmaps of 24, 8, 4 and 1 bits, a JPEG, a PNG and a
+# GIF) and builds zendra.exe
 # (build/win64, with the image libraries of scripts/deps.sh): with a display
 # the viewer opens there on the first picture; without one it runs under Xvfb,
 # build/sample/zendra-screenshot.png is saved and printed, and EXIT ends the
@@ -68,6 +69,9 @@ ppmpat -gingham3 200 150 2> /dev/null | pnmquant 16 2> /dev/null |
     ppmtobmp -bpp=4 > "$pictures/gingham-4.bmp" 2> /dev/null
 pgmramp -ellipse 160 160 2> /dev/null | pgmtopbm 2> /dev/null |
     ppmtobmp -bpp=1 > "$pictures/ellipse-1.bmp" 2> /dev/null
+ppmpat -tartan 240 180 2> /dev/null | cjpeg -quality 90 > "$pictures/tartan.jpg" 2> /dev/null
+ppmpat -argyle2 200 200 2> /dev/null | pnmtopng > "$pictures/argyle.png" 2> /dev/null
+ppmpat -poles 160 120 2> /dev/null | pnmquant 64 2> /dev/null | pamtogif > "$pictures/poles.gif" 2> /dev/null
 ls "$pictures"
 
 # zendra.exe links the image libraries built from Debian's sources (once).

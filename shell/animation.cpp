@@ -57,27 +57,18 @@ void DrawCurrentFrame() {
     if (!g_picture) return;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(g_picture));
     if (!header) return;
-    HPALETTE palette = CreateImagePalette(header);
     HDC dc = GetDC(g_previewControl);
-    HPALETTE oldPalette = nullptr;
-    if (palette) {
-        oldPalette = SelectPalette(dc, palette, FALSE);
-        RealizePalette(dc);
-    }
+    HPALETTE oldPalette;
+    HPALETTE palette = SelectPicturePalette(dc, header, &oldPalette);
     SetStretchBltMode(dc, COLORONCOLOR);
-    StretchDIBits(dc, g_previewLeft, g_previewTop, g_previewWidth, g_previewHeight, 0, 0,
-                  header->biWidth, header->biHeight, ImagePixels(header),
-                  reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS, SRCCOPY);
+    StretchPicture(dc, header, g_previewLeft, g_previewTop, g_previewWidth, g_previewHeight);
     if (g_viewerWindow && IsWindow(g_viewerWindow))
         DrawIntoWindow(header, g_viewerWindow, palette, g_tile ? 1 : 0, false);
     if (g_fullWindow && IsWindow(g_fullWindow))
         DrawIntoWindow(header, g_fullWindow, palette, g_tile ? 1 : 0, false);
     if (g_slideWindow && IsWindow(g_slideWindow))
         DrawIntoWindow(header, g_slideWindow, palette, 0, false);
-    if (palette) {
-        SelectPalette(dc, oldPalette, FALSE);
-        DeleteObject(palette);
-    }
+    DeletePicturePalette(dc, palette, oldPalette);
     GlobalUnlock(g_picture);
     ReleaseDC(g_previewControl, dc);
 }

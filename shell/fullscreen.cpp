@@ -85,9 +85,7 @@ void OpenFullScreen() {
     g_fullOffsetX = g_fullOffsetY = 0;
     g_fullMaxX = s.hMax;
     g_fullMaxY = s.vMax;
-    HWND window =
-        CreateWindowExA(0, "Full", "A", style, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                        GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, g_instance, nullptr);
+    HWND window = CreateScreenWindow("Full", "A", style);
     g_fullWindow = window;
     if (!window) return;
     if (s.bars & SCROLL_VERTICAL) {

@@ -7,18 +7,34 @@
 #include "shell/geometry.h"
 #include "tools/reduce.h"
 
-namespace {
-void DrawAt(HDC dc, BITMAPINFOHEADER* header, int x, int y, int w, int h) {
+void StretchPicture(HDC dc, BITMAPINFOHEADER* header, int x, int y, int w, int h) {
     StretchDIBits(dc, x, y, w, h, 0, 0, header->biWidth, header->biHeight, ImagePixels(header),
                   reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS, SRCCOPY);
 }
 
+HPALETTE SelectPicturePalette(HDC dc, BITMAPINFOHEADER* header, HPALETTE* previous) {
+    *previous = nullptr;
+    HPALETTE palette = CreateImagePalette(header);
+    if (palette) {
+        *previous = SelectPalette(dc, palette, FALSE);
+        RealizePalette(dc);
+    }
+    return palette;
+}
+
+void DeletePicturePalette(HDC dc, HPALETTE palette, HPALETTE previous) {
+    if (!palette) return;
+    SelectPalette(dc, previous, FALSE);
+    DeleteObject(palette);
+}
+
+namespace {
 // Copies of size w x h from the top left corner until the area is covered.
 void DrawTiles(HDC dc, BITMAPINFOHEADER* header, int cw, int ch, int w, int h) {
     int rows = TileCopies(ch, h), columns = TileCopies(cw, w);
     for (int row = 0; row < rows; row++)
         for (int column = 0; column < columns; column++)
-            DrawAt(dc, header, column * w, row * h, w, h);
+            StretchPicture(dc, header, column * w, row * h, w, h);
 }
 
 // The full-screen window shows the picture at its own size: centred, or at
@@ -29,35 +45,28 @@ void DrawFullScreen(HDC dc, BITMAPINFOHEADER* header, int cw, int ch) {
         FullScreenScrollFor(w, h, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                             GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL));
     FullScreenOrigin(s.bars, w, h, cw, ch, g_fullOffsetX, g_fullOffsetY, &x, &y);
-    DrawAt(dc, header, x, y, w, h);
+    StretchPicture(dc, header, x, y, w, h);
 }
 
 void PaintRaster(HDC dc, int cw, int ch, bool fullScreen) {
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(g_picture));
     if (!header) return;
-    HPALETTE palette = CreateImagePalette(header);
-    HPALETTE oldPalette = nullptr;
-    if (palette) {
-        oldPalette = SelectPalette(dc, palette, FALSE);
-        RealizePalette(dc);
-    }
+    HPALETTE oldPalette;
+    HPALETTE palette = SelectPicturePalette(dc, header, &oldPalette);
     int w = header->biWidth, h = header->biHeight, dw, dh;
     SetStretchBltMode(dc, COLORONCOLOR);
     if (fullScreen && (!g_tile || h > ch || w > cw)) {
         DrawFullScreen(dc, header, cw, ch);
     } else if (!g_tile) {
         FitByNinetenths(w, h, cw, ch, &dw, &dh);
-        DrawAt(dc, header, CentredOrigin(cw, dw), CentredOrigin(ch, dh), dw, dh);
+        StretchPicture(dc, header, CentredOrigin(cw, dw), CentredOrigin(ch, dh), dw, dh);
     } else if (h > ch || w > cw) {
         FitByNinetenths(w, h, cw, ch, &dw, &dh);
         DrawTiles(dc, header, cw, ch, dw, dh);
     } else {
         DrawTiles(dc, header, cw, ch, w, h);
     }
-    if (palette) {
-        SelectPalette(dc, oldPalette, FALSE);
-        DeleteObject(palette);
-    }
+    DeletePicturePalette(dc, palette, oldPalette);
     GlobalUnlock(g_picture);
 }
 } // namespace
@@ -100,7 +109,7 @@ void DrawIntoWindow(BITMAPINFOHEADER* image, HWND window, HPALETTE palette, int 
             square.bottom = square.top + 128;
             FillRect(dc, &square, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         }
-        DrawAt(dc, image, CentredOrigin(cw, w), CentredOrigin(ch, h), w, h);
+        StretchPicture(dc, image, CentredOrigin(cw, w), CentredOrigin(ch, h), w, h);
         if (showName) {
             RECT box = {0, 0, 0, 0};
             DrawTextA(dc, g_fileName, -1, &box, DT_CALCRECT);

@@ -34,20 +34,11 @@ void DrawPreviewPicture(HDC dc) {
     SetStretchBltMode(dc, COLORONCOLOR);
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(g_picture));
     if (!header) return;
-    HPALETTE palette = CreateImagePalette(header);
-    HPALETTE oldPalette = nullptr;
-    if (palette) {
-        oldPalette = SelectPalette(dc, palette, FALSE);
-        RealizePalette(dc);
-    }
+    HPALETTE oldPalette;
+    HPALETTE palette = SelectPicturePalette(dc, header, &oldPalette);
     // Stretched to fill the square: the aspect ratio is not kept.
-    StretchDIBits(dc, g_previewLeft, g_previewTop, g_previewWidth, g_previewHeight, 0, 0,
-                  header->biWidth, header->biHeight, ImagePixels(header),
-                  reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS, SRCCOPY);
-    if (palette) {
-        SelectPalette(dc, oldPalette, FALSE);
-        DeleteObject(palette);
-    }
+    StretchPicture(dc, header, g_previewLeft, g_previewTop, g_previewWidth, g_previewHeight);
+    DeletePicturePalette(dc, palette, oldPalette);
     GlobalUnlock(g_picture);
 }
 

@@ -57,23 +57,15 @@ void PrintRasterPage(HDC dc, int pageW, int pageH, HGLOBAL record, bool large, b
     BITMAPINFOHEADER* header =
         record ? static_cast<BITMAPINFOHEADER*>(GlobalLock(record)) : nullptr;
     if (!header) return;
-    HPALETTE palette = CreateImagePalette(header);
-    HPALETTE oldPalette = nullptr;
-    if (palette) {
-        oldPalette = SelectPalette(dc, palette, FALSE);
-        RealizePalette(dc);
-    }
+    HPALETTE oldPalette;
+    HPALETTE palette = SelectPicturePalette(dc, header, &oldPalette);
     int w = header->biWidth, h = header->biHeight;
     PrintLayout p = RasterPrintLayout(pageW, pageH, w, h, large, tiled);
     for (int row = 0; row < p.rows; row++)
         for (int column = 0; column < p.columns; column++)
-            StretchDIBits(dc, p.x0 + column * p.tileW, p.y0 + row * p.tileH, p.tileW, p.tileH, 0, 0,
-                          w, h, ImagePixels(header), reinterpret_cast<BITMAPINFO*>(header),
-                          DIB_RGB_COLORS, SRCCOPY);
-    if (palette) {
-        SelectPalette(dc, oldPalette, FALSE);
-        DeleteObject(palette);
-    }
+            StretchPicture(dc, header, p.x0 + column * p.tileW, p.y0 + row * p.tileH, p.tileW,
+                           p.tileH);
+    DeletePicturePalette(dc, palette, oldPalette);
     GlobalUnlock(record);
 }
 

@@ -43,6 +43,13 @@ void DrawPreviewFrame(HDC dc, int left, int top, int width, int height);
 // Stretches the current raster picture into the preview rectangle.
 void DrawPreviewPicture(HDC dc);
 
+// Stretches the whole locked picture to w x h at (x, y).
+void StretchPicture(HDC dc, BITMAPINFOHEADER* header, int x, int y, int w, int h);
+// The picture's palette selected (foreground) and realised in dc, or null when
+// it has none; DeletePicturePalette puts the previous one back.
+HPALETTE SelectPicturePalette(HDC dc, BITMAPINFOHEADER* header, HPALETTE* previous);
+void DeletePicturePalette(HDC dc, HPALETTE palette, HPALETTE previous);
+
 // Draws a locked picture into a window outside its paint: 0 centred, 1 tiled.
 void DrawIntoWindow(BITMAPINFOHEADER* image, HWND window, HPALETTE palette, int placement,
                     bool showName);
@@ -73,6 +80,8 @@ bool AskSaveName(HWND owner, char* path, int format, char* directory);
 // The viewer ("Meta") and the windows it opens.
 LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void OpenViewer(const char* caption);
+// A top-level window of the class at (0, 0) covering the screen.
+HWND CreateScreenWindow(const char* className, const char* caption, DWORD style);
 // The full-screen window ("Full"), with the scroll bars the picture needs.
 void OpenFullScreen();
 LRESULT CALLBACK FullScreenProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -10,22 +10,13 @@ namespace {
 void DrawRaster(HDC dc, int cw, int ch) {
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(g_picture));
     if (!header) return;
-    HPALETTE palette = CreateImagePalette(header);
-    HPALETTE oldPalette = nullptr;
-    if (palette) {
-        oldPalette = SelectPalette(dc, palette, FALSE);
-        RealizePalette(dc);
-    }
+    HPALETTE oldPalette;
+    HPALETTE palette = SelectPicturePalette(dc, header, &oldPalette);
     int dw, dh;
     FitByNinetenths(header->biWidth, header->biHeight, cw, ch, &dw, &dh);
     SetStretchBltMode(dc, COLORONCOLOR);
-    StretchDIBits(dc, CentredOrigin(cw, dw), CentredOrigin(ch, dh), dw, dh, 0, 0, header->biWidth,
-                  header->biHeight, ImagePixels(header), reinterpret_cast<BITMAPINFO*>(header),
-                  DIB_RGB_COLORS, SRCCOPY);
-    if (palette) {
-        SelectPalette(dc, oldPalette, FALSE);
-        DeleteObject(palette);
-    }
+    StretchPicture(dc, header, CentredOrigin(cw, dw), CentredOrigin(ch, dh), dw, dh);
+    DeletePicturePalette(dc, palette, oldPalette);
     GlobalUnlock(g_picture);
 }
 
@@ -62,9 +53,7 @@ void End(HWND window) {
 } // namespace
 
 void OpenSlideshow() {
-    g_slideWindow =
-        CreateWindowExA(0, "Slide", "A", WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                        GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, g_instance, nullptr);
+    g_slideWindow = CreateScreenWindow("Slide", "A", WS_POPUP | WS_VISIBLE);
 }
 
 LRESULT CALLBACK SlideshowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -223,9 +223,12 @@ void Command(HWND window, int id) {
 void OpenViewer(const char* caption) {
     // At most one viewer: a second CENTER or TILE replaces the open one.
     if (g_viewerWindow && IsWindow(g_viewerWindow)) DestroyWindow(g_viewerWindow);
-    CreateWindowExA(0, "Meta", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                    GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
-                    g_instance, nullptr);
+    CreateScreenWindow("Meta", caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+}
+
+HWND CreateScreenWindow(const char* className, const char* caption, DWORD style) {
+    return CreateWindowExA(0, className, caption, style, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                           GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, g_instance, nullptr);
 }
 
 void RestorePictureForPreview() {

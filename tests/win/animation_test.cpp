@@ -43,8 +43,7 @@ struct Step {
 } // namespace
 
 TEST(Animation, StepsThroughTheSequenceWithItsRates) {
-    std::string dir = TestDir() + "\\animation";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string dir = TestFolder("animation");
     BmpSpec white;
     white.pixels = PadRows({{0xFF, 0xFF, 0xFF}});
     WriteTestFile("animation\\white.bmp", BuildBmp(white));

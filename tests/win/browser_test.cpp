@@ -22,11 +22,6 @@ Bytes QuadrantBitmap() {
     return BuildBmp(bmpFile);
 }
 
-std::string Folder(const std::string& name) {
-    std::string dir = TestDir() + "\\" + name;
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
 } // namespace
 
 TEST(Browser, ExitEndsTheDialogAndTheEntryPointReturnsOne) {
@@ -69,7 +64,7 @@ TEST(Browser, FilterListsImagesThenAllFiles) {
 }
 
 TEST(Browser, ConfirmingAFileLoadsItAndStretchesItIntoThePreview) {
-    std::string dir = Folder("confirm");
+    std::string dir = TestFolder("confirm");
     WriteTestFile("confirm\\quad.bmp", QuadrantBitmap());
     BmpSpec grey;
     grey.bitCount = 24;
@@ -99,7 +94,7 @@ TEST(Browser, ConfirmingAFileLoadsItAndStretchesItIntoThePreview) {
 }
 
 TEST(Browser, CommandLinePathSelectsAndPreviewsItsFile) {
-    std::string dir = Folder("cmdline");
+    std::string dir = TestFolder("cmdline");
     WriteTestFile("cmdline\\a.bmp", QuadrantBitmap());
     WriteTestFile("cmdline\\b.bmp", QuadrantBitmap());
     RunDialog(dir + "\\b.bmp", [&](HWND dialog) {
@@ -117,7 +112,7 @@ TEST(Browser, CommandLinePathSelectsAndPreviewsItsFile) {
 }
 
 TEST(Browser, MissingCommandLineFileLeavesNothingSelected) {
-    std::string dir = Folder("missing");
+    std::string dir = TestFolder("missing");
     WriteTestFile("missing\\here.bmp", QuadrantBitmap());
     RunDialog(dir + "\\absent.bmp", [&](HWND dialog) {
         PumpMessages();

@@ -14,12 +14,6 @@
 #include <string>
 
 namespace {
-std::string Folder(const std::string& name) {
-    std::string dir = TestDir() + "\\" + name;
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
-
 // A 24-bit 3 x 2 picture of six colours.
 Bytes SixColours() {
     BmpSpec bmpFile;
@@ -79,10 +73,10 @@ TEST(ConvertSave, ProposesTheNameUpToTheFirstDot) {
 }
 
 TEST(ConvertSave, SavesIntoTheListedFolderAndReportsTheSize) {
-    std::string dir = Folder("save");
+    std::string dir = TestFolder("save");
     Bytes source = SixColours();
     WriteTestFile("save\\my.photo.bmp", source);
-    Folder("save\\sub");
+    TestFolder("save\\sub");
     RunDialog(dir + "\\my.photo.bmp", [&](HWND dialog) {
         HWND viewer = OpenViewer(dialog);
         ASSERT_TRUE(IsWindow(viewer));
@@ -137,7 +131,7 @@ TEST(ConvertSave, SavesIntoTheListedFolderAndReportsTheSize) {
 }
 
 TEST(ConvertSave, CancelAndNoToOverwriteWriteNothing) {
-    std::string dir = Folder("cancel");
+    std::string dir = TestFolder("cancel");
     WriteTestFile("cancel\\pic.bmp", SixColours());
     Bytes existing = {'k', 'e', 'e', 'p'};
     WriteTestFile("cancel\\taken.pcx", existing);
@@ -165,7 +159,7 @@ TEST(ConvertSave, CancelAndNoToOverwriteWriteNothing) {
 }
 
 TEST(ConvertSave, FailuresAreReportedAndKeepTheOldFile) {
-    std::string dir = Folder("fail");
+    std::string dir = TestFolder("fail");
     WriteTestFile("fail\\pic.bmp", SixColours());
     Bytes existing = {'o', 'l', 'd'};
     WriteTestFile("fail\\old.bmp", existing);
@@ -216,7 +210,7 @@ TEST(ConvertSave, FailuresAreReportedAndKeepTheOldFile) {
 }
 
 TEST(ConvertSave, WritesTheOriginalUnlessTheUserReducedIt) {
-    std::string dir = Folder("original");
+    std::string dir = TestFolder("original");
     WriteTestFile("original\\true.bmp", SixColours());
     RunDialog(dir + "\\true.bmp", [&](HWND dialog) {
         PumpMessages();
@@ -245,7 +239,7 @@ TEST(ConvertSave, WritesTheOriginalUnlessTheUserReducedIt) {
 }
 
 TEST(ConvertSave, EveryWriterOfTheMenuWritesItsFormat) {
-    std::string dir = Folder("every");
+    std::string dir = TestFolder("every");
     WriteTestFile("every\\pic.bmp", SixColours());
     struct {
         int command;

@@ -12,12 +12,6 @@
 #include <string>
 
 namespace {
-std::string Folder(const std::string& name) {
-    std::string dir = TestDir() + "\\" + name;
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
-
 // A w x h true-colour bitmap of one colour (blue, green, red).
 Bytes Solid(int w, int h, uint8_t b, uint8_t g, uint8_t r) {
     BmpSpec bmpFile;
@@ -43,7 +37,7 @@ std::string ClassOf(HWND window) {
 TEST(FullScreen, WidePictureScrollsHorizontallyByKeys) {
     int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
     ASSERT_GT(cy, 600);
-    std::string dir = Folder("full");
+    std::string dir = TestFolder("full");
     WriteTestFile("full\\wide.bmp", Solid(cx + 976, 500, 0, 0xFF, 0));
     RunDialog(dir + "\\wide.bmp", [&](HWND dialog) {
         PumpMessages();
@@ -88,7 +82,7 @@ TEST(FullScreen, WidePictureScrollsHorizontallyByKeys) {
 }
 
 TEST(FullScreen, SmallPictureIsCentredAndAClickCloses) {
-    std::string dir = Folder("fullsmall");
+    std::string dir = TestFolder("fullsmall");
     WriteTestFile("fullsmall\\red.bmp", Solid(4, 2, 0, 0, 0xFF));
     RunDialog(dir + "\\red.bmp", [&](HWND dialog) {
         PumpMessages();
@@ -115,7 +109,7 @@ TEST(FullScreen, SmallPictureIsCentredAndAClickCloses) {
 }
 
 TEST(Slideshow, ShowsTheListInOrderAndWraps) {
-    std::string dir = Folder("slides");
+    std::string dir = TestFolder("slides");
     WriteTestFile("slides\\a.bmp", Solid(4, 4, 0, 0, 0xFF));
     WriteTestFile("slides\\b.bmp", Solid(4, 4, 0, 0xFF, 0));
     WriteTestFile("slides\\c.bmp", Solid(4, 4, 0xFF, 0, 0));

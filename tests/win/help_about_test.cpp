@@ -31,42 +31,6 @@ struct RecordHelpCalls {
     HelpSink previous;
 };
 
-// Ends the first dialog box other than the browser with the command id, from
-// the modal loop that shows it; keeps its caption.
-struct EndDialogBox {
-    explicit EndDialogBox(int id_) : id(id_) {
-        current = this;
-        timer = SetTimer(nullptr, 0, 100, Tick);
-    }
-    ~EndDialogBox() {
-        KillTimer(nullptr, timer);
-        current = nullptr;
-    }
-    static BOOL CALLBACK Find(HWND window, LPARAM param) {
-        char className[16] = "";
-        GetClassNameA(window, className, sizeof className);
-        if (window != g_dialog && std::string(className) == "#32770" && IsWindowVisible(window)) {
-            *reinterpret_cast<HWND*>(param) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        HWND box = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), Find, LPARAM(&box));
-        if (!box || !current) return;
-        current->seen++;
-        current->owner = GetWindow(box, GW_OWNER);
-        PostMessageA(box, WM_COMMAND, WPARAM(current->id), 0);
-    }
-    static EndDialogBox* current;
-    int id;
-    int seen = 0;
-    HWND owner = nullptr;
-    UINT_PTR timer;
-};
-EndDialogBox* EndDialogBox::current = nullptr;
-
 Bytes SmallBitmap() {
     BmpSpec bmpFile;
     bmpFile.width = 2;
@@ -77,8 +41,7 @@ Bytes SmallBitmap() {
 } // namespace
 
 TEST(HelpAndAbout, HelpCallsNameTheHelpFile) {
-    std::string dir = TestDir() + "\\help";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string dir = TestFolder("help");
     WriteTestFile("help\\a.bmp", SmallBitmap());
     RecordHelpCalls help;
     RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
@@ -114,8 +77,7 @@ TEST(HelpAndAbout, HelpCallsNameTheHelpFile) {
 }
 
 TEST(HelpAndAbout, AboutBoxEndsWithOkOrEscape) {
-    std::string dir = TestDir() + "\\about";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string dir = TestFolder("about");
     WriteTestFile("about\\a.bmp", SmallBitmap());
     RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
         PumpMessages();
@@ -123,7 +85,7 @@ TEST(HelpAndAbout, AboutBoxEndsWithOkOrEscape) {
         HWND viewer = g_viewerWindow;
         ASSERT_TRUE(IsWindow(viewer));
         for (int id : {IDOK, IDCANCEL}) {
-            EndDialogBox end(id);
+            EndDialogBoxes end(id);
             SendMessageA(viewer, WM_COMMAND, CM_ABOUT, 0); // returns once the box has ended
             EXPECT_EQ(end.seen, 1) << id;
             EXPECT_EQ(end.owner, viewer) << id;
@@ -133,8 +95,7 @@ TEST(HelpAndAbout, AboutBoxEndsWithOkOrEscape) {
 }
 
 TEST(HelpAndAbout, RefusedDeletionKeepsThePicture) {
-    std::string dir = TestDir() + "\\locked";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string dir = TestFolder("locked");
     WriteTestFile("locked\\a.bmp", SmallBitmap());
     RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
         PumpMessages();

@@ -57,36 +57,6 @@ struct Page {
     uint32_t* bits = nullptr;
 };
 
-struct CancelDialogs {
-    CancelDialogs() {
-        current = this;
-        timer = SetTimer(nullptr, 0, 100, Tick);
-    }
-    ~CancelDialogs() {
-        KillTimer(nullptr, timer);
-        current = nullptr;
-    }
-    static BOOL CALLBACK Find(HWND window, LPARAM param) {
-        char className[16] = "";
-        GetClassNameA(window, className, sizeof className);
-        if (window != g_dialog && std::string(className) == "#32770" && IsWindowVisible(window)) {
-            *reinterpret_cast<HWND*>(param) = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        HWND box = nullptr;
-        EnumThreadWindows(GetCurrentThreadId(), Find, LPARAM(&box));
-        if (!box || !current) return;
-        current->seen++;
-        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-    }
-    static CancelDialogs* current;
-    int seen = 0;
-    UINT_PTR timer;
-};
-CancelDialogs* CancelDialogs::current = nullptr;
 } // namespace
 
 TEST(Print, PagesAreDrawnByWholeMultiples) {
@@ -124,8 +94,7 @@ TEST(Print, PagesAreDrawnByWholeMultiples) {
 }
 
 TEST(Print, CancelledPrintDialogLeavesEverythingAsItWas) {
-    std::string dir = TestDir() + "\\print";
-    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string dir = TestFolder("print");
     BmpSpec bmpFile;
     bmpFile.pixels = PadRows({{1, 2, 3}});
     WriteTestFile("print\\a.bmp", BuildBmp(bmpFile));
@@ -136,7 +105,7 @@ TEST(Print, CancelledPrintDialogLeavesEverythingAsItWas) {
         ASSERT_TRUE(IsWindow(viewer));
         HGLOBAL picture = g_picture;
         for (int id : {CM_PRINT_NORMAL, CM_PRINT_LARGE, CM_PRINT_TILED}) {
-            CancelDialogs cancel;
+            EndDialogBoxes cancel(IDCANCEL);
             RecordMessages box;
             SendMessageA(viewer, WM_COMMAND, WPARAM(id), 0);
             EXPECT_TRUE(box.messages.empty()) << id;

@@ -3,6 +3,7 @@
 #include "core/state.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
+#include "unit/test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -156,4 +157,43 @@ SaveAsDriver::SaveAsDriver(const std::string& name_, int overwriteAnswer_)
 SaveAsDriver::~SaveAsDriver() {
     KillTimer(nullptr, timer);
     g_saveAs = nullptr;
+}
+
+std::string TestFolder(const std::string& name) {
+    std::string dir = TestDir() + "\\" + name;
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+namespace {
+EndDialogBoxes* g_endBoxes = nullptr;
+
+BOOL CALLBACK FindDialogBox(HWND window, LPARAM param) {
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (window != g_dialog && std::string(className) == "#32770" && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK EndDialogBoxTick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialogBox, LPARAM(&box));
+    if (!box || !g_endBoxes) return;
+    g_endBoxes->seen++;
+    g_endBoxes->owner = GetWindow(box, GW_OWNER);
+    PostMessageA(box, WM_COMMAND, WPARAM(g_endBoxes->id), 0);
+}
+} // namespace
+
+EndDialogBoxes::EndDialogBoxes(int id_) : id(id_) {
+    g_endBoxes = this;
+    timer = SetTimer(nullptr, 0, 100, EndDialogBoxTick);
+}
+
+EndDialogBoxes::~EndDialogBoxes() {
+    KillTimer(nullptr, timer);
+    g_endBoxes = nullptr;
 }

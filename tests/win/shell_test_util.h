@@ -37,3 +37,17 @@ struct SaveAsDriver {
     std::string title;       // its caption
     UINT_PTR timer = 0;
 };
+
+// A folder of that name in the test directory (made if missing), as a Windows path.
+std::string TestFolder(const std::string& name);
+
+// Ends every dialog box other than the browser with the command id, from the
+// modal loop that shows it; counts them and keeps the last one's owner.
+struct EndDialogBoxes {
+    explicit EndDialogBoxes(int id);
+    ~EndDialogBoxes();
+    int id;
+    int seen = 0;
+    HWND owner = nullptr;
+    UINT_PTR timer = 0;
+};

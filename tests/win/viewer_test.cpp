@@ -12,12 +12,6 @@
 #include <string>
 
 namespace {
-std::string Folder(const std::string& name) {
-    std::string dir = TestDir() + "\\" + name;
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
-
 // A 4 x 2 picture of the bit count; palette pictures get full grey or
 // black-and-white tables, so packing keeps their depth.
 Bytes PictureOfBits(int bits) {
@@ -78,7 +72,7 @@ std::string Caption(const std::string& name, size_t bytes) {
 } // namespace
 
 TEST(Viewer, CenterAndTileOpenTheViewerWithTheirCaptions) {
-    std::string dir = Folder("open");
+    std::string dir = TestFolder("open");
     Bytes quad = QuadrantBitmap();
     WriteTestFile("open\\quad.bmp", quad);
     RunDialog(dir + "\\quad.bmp", [&](HWND dialog) {
@@ -106,7 +100,7 @@ TEST(Viewer, CenterAndTileOpenTheViewerWithTheirCaptions) {
 }
 
 TEST(Viewer, PaintsCentredAndTiledAndTogglesTheLabel) {
-    std::string dir = Folder("paint");
+    std::string dir = TestFolder("paint");
     WriteTestFile("paint\\quad.bmp", QuadrantBitmap());
     RunDialog(dir + "\\quad.bmp", [&](HWND dialog) {
         PumpMessages();
@@ -141,7 +135,7 @@ TEST(Viewer, PaintsCentredAndTiledAndTogglesTheLabel) {
 }
 
 TEST(Viewer, MenuStatesAndLabelsFollowThePicture) {
-    std::string dir = Folder("menus");
+    std::string dir = TestFolder("menus");
     for (int bits : {1, 4, 8, 16, 24, 32})
         WriteTestFile("menus\\b" + std::to_string(bits) + ".bmp", PictureOfBits(bits));
     struct {
@@ -218,7 +212,7 @@ TEST(Viewer, MenuStatesAndLabelsFollowThePicture) {
 }
 
 TEST(Viewer, NextAndLastFileWrapAroundTheList) {
-    std::string dir = Folder("step");
+    std::string dir = TestFolder("step");
     Bytes a = QuadrantBitmap(), b = PictureOfBits(8), c = PictureOfBits(4);
     WriteTestFile("step\\a.bmp", a);
     WriteTestFile("step\\b.bmp", b);
@@ -248,7 +242,7 @@ TEST(Viewer, NextAndLastFileWrapAroundTheList) {
 }
 
 TEST(Viewer, DeleteFileAsksAndDeletesOnlyOnYes) {
-    std::string dir = Folder("delete");
+    std::string dir = TestFolder("delete");
     WriteTestFile("delete\\a.bmp", QuadrantBitmap());
     WriteTestFile("delete\\b.bmp", PictureOfBits(8));
     RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
@@ -292,7 +286,7 @@ TEST(Viewer, DeleteFileAsksAndDeletesOnlyOnYes) {
 }
 
 TEST(Viewer, KeysClicksAndTheCloseBoxCloseIt) {
-    std::string dir = Folder("close");
+    std::string dir = TestFolder("close");
     WriteTestFile("close\\a.bmp", QuadrantBitmap());
     RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
         PumpMessages();
@@ -309,7 +303,7 @@ TEST(Viewer, KeysClicksAndTheCloseBoxCloseIt) {
 }
 
 TEST(Viewer, FileInfoAndToolsWorkOnTheCurrentPicture) {
-    std::string dir = Folder("tools");
+    std::string dir = TestFolder("tools");
     WriteTestFile("tools\\wide.bmp", PictureOfBits(24));
     RunDialog(dir + "\\wide.bmp", [&](HWND dialog) {
         PumpMessages();
@@ -335,7 +329,7 @@ TEST(Viewer, FileInfoAndToolsWorkOnTheCurrentPicture) {
 }
 
 TEST(Viewer, PaletteDisplaysReduceForPreviewAndViewer) {
-    std::string dir = Folder("palette");
+    std::string dir = TestFolder("palette");
     WriteTestFile("palette\\true.bmp", PictureOfBits(24));
     RunDialog(dir + "\\true.bmp", [&](HWND dialog) {
         PumpMessages();

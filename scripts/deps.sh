@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# The image libraries of the Windows programs: zlib, libpng, libjpeg-turbo and
-# libtiff, built as static libraries from Debian 12's own source packages, so
-# that the Windows builds use the same versions as the native ones (which link
-# Debian's -dev packages). Debian ships none of them for mingw-w64.
+# The image libraries: zlib, libpng, libjpeg-turbo and libtiff, built as static
+# libraries from Debian 12's own source packages, once per target, into the
+# build tree. Every build links these: the native and sanitizer builds
+# (target "native") as well as both Windows targets, so that the same source
+# revision decodes every picture everywhere, whatever the machine has
+# installed. Debian ships none of them for mingw-w64.
 #
 #   bash scripts/deps.sh fetch           # sources into build/deps/src/
-#   bash scripts/deps.sh build TRIPLE    # x86_64-w64-mingw32 or i686-w64-mingw32
+#   bash scripts/deps.sh build TARGET    # native, x86_64-w64-mingw32 or i686-w64-mingw32
 #
-# fetch downloads the source packages with a private apt configuration under
-# build/deps/apt/ (the machine's sources with deb-src added; the machine's own
-# apt setup is left alone) into build/deps/download/ and unpacks them, Debian's
-# patches applied, into build/deps/src/ as zlib-1.2.13, libpng-1.6.39,
-# libjpeg-turbo-2.1.5 and libtiff-v4.5.0; the tests read pictures from there.
-# build fetches when needed and installs the static libraries, their headers
-# and their pkg-config files into build/deps/TRIPLE/. A stamp per library and
-# target records the source version and the build flags: a second run does
-# nothing, and a build that failed (no stamp) starts again from clean.
-#
-# Both commands first check that the installed native -dev packages carry the
-# same upstream versions (the Debian revisions may differ by security fixes).
+# The revisions are pinned in scripts/libraries.txt. fetch downloads the
+# source packages with a private apt configuration under build/deps/apt/ (a
+# deb-src list derived from the machine's own Debian 12 sources, in either
+# the one-line or the deb822 form; the machine's apt setup is left alone) into
+# build/deps/download/ and unpacks them, Debian's patches applied, into
+# build/deps/src/ as zlib-1.2.13, libpng-1.6.39, libjpeg-turbo-2.1.5 and
+# libtiff-v4.5.0; the tests read pictures from there. A pinned revision the
+# archive no longer serves is replaced by the newest revision of the same
+# upstream version that can be downloaded, with a notice; the revisions used
+# are listed in build/deps/revisions.txt. build fetches when needed and
+# installs the static libraries, their headers and their pkg-config files into
+# build/deps/TARGET/. A stamp per library and target records the source
+# revision and the build flags: a second run does nothing, and a build that
+# failed (no stamp) starts again from clean.
 set -euo pipefail
 exec < /dev/null
 
@@ -27,16 +31,19 @@ deps=$top/build/deps
 jobs=2
 
 libs=(zlib libpng libjpeg-turbo libtiff)
-# The source packages of bookworm main (the security archive's source files
-# are not on this mirror).
-declare -A package=([zlib]=zlib [libpng]=libpng1.6 [libjpeg-turbo]=libjpeg-turbo [libtiff]=tiff)
-declare -A version=([zlib]=1:1.2.13.dfsg-1 [libpng]=1.6.39-2+deb12u5 [libjpeg-turbo]=1:2.1.5-2
-    [libtiff]=4.5.0-6+deb12u4)
+declare -A package=() pinned=() version=()
+while read -r name source revision rest; do
+    case "$name" in '' | '#'*) continue ;; esac
+    [ -n "$revision" ] && [ -z "$rest" ] || {
+        echo "deps: scripts/libraries.txt: bad line: $name $source $revision $rest" >&2
+        exit 1
+    }
+    package[$name]=$source
+    pinned[$name]=$revision
+done < "$top/scripts/libraries.txt"
 declare -A upstream=([zlib]=1.2.13 [libpng]=1.6.39 [libjpeg-turbo]=2.1.5 [libtiff]=4.5.0)
 declare -A srcname=([zlib]=zlib-1.2.13 [libpng]=libpng-1.6.39 [libjpeg-turbo]=libjpeg-turbo-2.1.5
     [libtiff]=libtiff-v4.5.0)
-declare -A native=([zlib]=zlib1g-dev [libpng]=libpng-dev [libjpeg-turbo]=libjpeg62-turbo-dev
-    [libtiff]=libtiff-dev)
 # A library is rebuilt when one it links against changed: their stamps are
 # part of its own.
 declare -A needs=([zlib]="" [libpng]="zlib" [libjpeg-turbo]="" [libtiff]="zlib libjpeg-turbo")
@@ -47,7 +54,7 @@ die() {
 }
 
 usage() {
-    echo "usage: bash scripts/deps.sh fetch | build x86_64-w64-mingw32|i686-w64-mingw32" >&2
+    echo "usage: bash scripts/deps.sh fetch | build native|x86_64-w64-mingw32|i686-w64-mingw32" >&2
     exit 2
 }
 
@@ -58,23 +65,18 @@ upstream_of() {
     echo "${v%.dfsg}"
 }
 
-check_native() {
-    local lib installed
-    for lib in "${libs[@]}"; do
-        installed=$(dpkg-query -W -f='${db:Status-Status} ${Version}' "${native[$lib]}" 2> /dev/null ||
-            true)
-        case "$installed" in
-        "installed "*) ;;
-        *) die "${native[$lib]} is not installed (bash scripts/setup.sh installs it)" ;;
-        esac
-        installed=${installed#installed }
-        if [ "$(upstream_of "$installed")" != "${upstream[$lib]}" ]; then
-            die "${native[$lib]} $installed is installed, but the Windows builds use $lib" \
-                "${upstream[$lib]} (${package[$lib]} ${version[$lib]}); install ${native[$lib]}" \
-                "${upstream[$lib]} (bash scripts/setup.sh pins it)"
-        fi
-    done
-}
+for lib in "${libs[@]}"; do
+    [ -n "${pinned[$lib]:-}" ] || die "scripts/libraries.txt names no revision for $lib"
+    [ "$(upstream_of "${pinned[$lib]}")" = "${upstream[$lib]}" ] ||
+        die "scripts/libraries.txt: $lib ${pinned[$lib]} is not upstream ${upstream[$lib]}" \
+            "(this script unpacks and builds that one)"
+    # The revision in use: the pinned one, or what fetch took in its place.
+    version[$lib]=$(cat "$deps/src/.$lib.revision" 2> /dev/null || echo "${pinned[$lib]}")
+    case "$(cat "$deps/src/.$lib.pin" 2> /dev/null)" in
+    "${pinned[$lib]}") ;;
+    *) version[$lib]=${pinned[$lib]} ;;
+    esac
+done
 
 source_id() {
     echo "${package[$1]}=${version[$1]}"
@@ -92,24 +94,115 @@ debian_tarball() {
     if [ -f "$f" ]; then echo "$f"; fi
 }
 
-# download LIB...: the .dsc, original tarball and Debian tarball of each.
-download() {
-    local apt=$deps/apt
-    mkdir -p "$apt/etc" "$apt/lists/partial" "$apt/cache/archives/partial" "$deps/download"
-    sed 's/^Types:.*/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources > \
-        "$apt/etc/debian.sources"
-    local options=(-q -o Dir::Etc::SourceList=/dev/null -o Dir::Etc::SourceParts="$apt/etc"
-        -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache"
-        -o APT::Sandbox::User=root)
-    local lib wanted=()
-    for lib in "$@"; do wanted+=("$(source_id "$lib")"); done
-    echo "deps: downloading ${wanted[*]}"
-    if ! apt-get "${options[@]}" update > "$apt/apt.log" 2>&1 ||
-        ! (cd "$deps/download" && apt-get "${options[@]}" source --download-only "${wanted[@]}") \
-            >> "$apt/apt.log" 2>&1; then
-        cat "$apt/apt.log" >&2
-        die "downloading the source packages failed"
+# The machine's Debian 12 archives as deb-src lines, from the one-line
+# sources.list form and the deb822 .sources form alike; other archives (a
+# vendor's, a later Debian's) are left out.
+debian_source_lines() {
+    local files=() f
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        if [ -f "$f" ]; then files+=("$f"); fi
+    done
+    if [ ${#files[@]} -gt 0 ]; then
+        # deb [options] URI SUITE COMPONENT...
+        awk '$1 == "deb" {
+            opts = ""; i = 2
+            if ($2 ~ /^\[/) {
+                while (i <= NF) { opts = opts " " $i; if ($i ~ /\]$/) { i++; break } i++ }
+            }
+            line = "deb-src" opts
+            for (; i <= NF; i++) line = line " " $i
+            print line
+        }' "${files[@]}"
     fi
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        # One stanza a paragraph; only one-line fields matter here.
+        awk 'function flush() {
+                if (types ~ /(^| )deb( |$)/ && enabled != "no")
+                    for (u = 1; u <= nu; u++) for (s = 1; s <= ns; s++)
+                        print "deb-src" (signed != "" ? " [signed-by=" signed "]" : "") " " uri[u] " " suite[s] " " comps
+                types = ""; comps = ""; signed = ""; enabled = ""; nu = 0; ns = 0
+            }
+            /^[ \t]*$/ { flush(); next }
+            /^[ \t]*#/ { next }
+            /^[^ \t]/ {
+                key = tolower($1); sub(/:$/, "", key); $1 = ""; sub(/^ +/, "")
+                if (key == "types") types = $0
+                else if (key == "uris") nu = split($0, uri, " ")
+                else if (key == "suites") ns = split($0, suite, " ")
+                else if (key == "components") comps = $0
+                else if (key == "signed-by" && $0 ~ /^\//) signed = $0
+                else if (key == "enabled") enabled = tolower($0)
+            }
+            END { flush() }' "$f"
+    done
+}
+
+# The private apt configuration's list: the Debian 12 lines of the machine,
+# or Debian's own archive when it names none.
+write_source_list() {
+    local list=$1
+    debian_source_lines | awk '{
+        for (i = 2; i <= NF && $i ~ /^\[|\]$|=/; i++) ;
+        if ($(i + 1) ~ /^(bookworm|oldstable)(-updates|-security)?$/) print
+    }' | sort -u > "$list"
+    if [ ! -s "$list" ]; then
+        echo "deps: the machine's apt sources name no Debian 12 archive; using deb.debian.org" >&2
+        printf '%s\n' "deb-src http://deb.debian.org/debian bookworm main" \
+            "deb-src http://deb.debian.org/debian-security bookworm-security main" > "$list"
+    fi
+}
+
+apt_options=()
+apt_ready=0
+prepare_apt() {
+    [ "$apt_ready" = 1 ] && return 0
+    local apt=$deps/apt
+    mkdir -p "$apt/parts" "$apt/lists/partial" "$apt/cache/archives/partial" "$deps/download"
+    write_source_list "$apt/sources.list"
+    apt_options=(-q -o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts"
+        -o Dir::State::Lists="$apt/lists" -o Dir::Cache="$apt/cache" -o APT::Sandbox::User=root)
+    echo "deps: reading the source lists ($apt/sources.list)"
+    if ! apt-get "${apt_options[@]}" update > "$apt/update.log" 2>&1; then
+        cat "$apt/update.log" >&2
+        die "apt-get update with $apt/sources.list failed"
+    fi
+    apt_ready=1
+}
+
+# The revisions of LIB's source package in the archive with LIB's upstream
+# version, newest first.
+revisions_of() {
+    local lib=$1
+    apt-cache "${apt_options[@]}" showsrc "${package[$lib]}" 2> /dev/null |
+        sed -n 's/^Version: //p' | sort -u | while read -r v; do
+        if [ "$(upstream_of "$v")" = "${upstream[$lib]}" ]; then echo "$v"; fi
+    done | sort -r -V
+}
+
+# download LIB: the .dsc, original tarball and Debian tarball of the pinned
+# revision; when the archive does not serve it, of the newest revision of the
+# same upstream version that it does serve. Sets version[LIB].
+download() {
+    local lib=$1 log=$deps/apt/source-$1.log candidates=() v
+    prepare_apt
+    mapfile -t candidates < <(revisions_of "$lib")
+    for v in "${pinned[$lib]}" "${candidates[@]}"; do
+        echo "deps: downloading ${package[$lib]}=$v"
+        if (cd "$deps/download" && apt-get "${apt_options[@]}" source --download-only \
+            "${package[$lib]}=$v") > "$log" 2>&1; then
+            version[$lib]=$v
+            if [ "$v" != "${pinned[$lib]}" ]; then
+                echo "deps: NOTE: the archive does not serve ${package[$lib]} ${pinned[$lib]}" \
+                    "(scripts/libraries.txt); using $v, the newest revision of upstream" \
+                    "${upstream[$lib]} it does serve" >&2
+            fi
+            return 0
+        fi
+    done
+    cat "$log" >&2
+    die "no revision of ${package[$lib]} ${upstream[$lib]} could be downloaded" \
+        "(pinned: ${pinned[$lib]}; in the archive: ${candidates[*]:-none})"
 }
 
 # Debian's patches are applied because they are part of the library Debian
@@ -146,24 +239,30 @@ unpack() {
 }
 
 fetch() {
-    check_native
-    local lib missing=() absent=()
-    for lib in "${libs[@]}"; do
-        if [ "$(cat "$deps/src/.$lib.stamp" 2> /dev/null)" != "$(source_id "$lib")" ] ||
-            [ ! -d "$deps/src/${srcname[$lib]}" ]; then
-            missing+=("$lib")
-            if [ -z "$(orig_tarball "$lib")" ] || [ -z "$(debian_tarball "$lib")" ]; then
-                absent+=("$lib")
-            fi
-        fi
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    if [ ${#absent[@]} -gt 0 ]; then download "${absent[@]}"; fi
+    local lib
     mkdir -p "$deps/src"
-    for lib in "${missing[@]}"; do
+    for lib in "${libs[@]}"; do
+        if [ "$(cat "$deps/src/.$lib.stamp" 2> /dev/null)" = "$(source_id "$lib")" ] &&
+            [ -d "$deps/src/${srcname[$lib]}" ]; then
+            continue
+        fi
+        if [ -z "$(orig_tarball "$lib")" ] || [ -z "$(debian_tarball "$lib")" ]; then
+            download "$lib"
+        fi
         echo "deps: unpacking $(source_id "$lib") into build/deps/src/${srcname[$lib]}"
         unpack "$lib"
+        echo "${pinned[$lib]}" > "$deps/src/.$lib.pin"
+        echo "${version[$lib]}" > "$deps/src/.$lib.revision"
     done
+    local list=$deps/revisions.txt.new
+    for lib in "${libs[@]}"; do
+        if [ "${version[$lib]}" = "${pinned[$lib]}" ]; then
+            echo "$lib ${package[$lib]} ${version[$lib]}"
+        else
+            echo "$lib ${package[$lib]} ${version[$lib]} (pinned ${pinned[$lib]}, not served)"
+        fi
+    done > "$list"
+    mv "$list" "$deps/revisions.txt"
 }
 
 # The configure command of LIB for the current target, one word a line: what
@@ -174,14 +273,27 @@ configure_words() {
     zlib)
         # Debian's repacked zlib has no win32/ makefiles; its configure script
         # knows mingw from CHOST. --static: libz.a only.
-        printf '%s\n' env CHOST="$triple" CC="$cc" AR="$triple-ar" RANLIB="$triple-ranlib" \
-            CFLAGS=-O2 "$src/configure" --static --prefix="$prefix"
+        if [ "$triple" = native ]; then
+            # Position-independent: the native programs are PIE.
+            printf '%s\n' env CC="$cc" CFLAGS="-O2 -fPIC" "$src/configure" --static \
+                --prefix="$prefix"
+        else
+            printf '%s\n' env CHOST="$triple" CC="$cc" AR="$triple-ar" \
+                RANLIB="$triple-ranlib" CFLAGS=-O2 "$src/configure" --static --prefix="$prefix"
+        fi
         ;;
     *)
-        printf '%s\n' cmake -S "$src" -B "$work/$lib" -G Ninja \
-            -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$triple.cmake" \
-            -DZENDRA_DEPS_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix" \
-            -DCMAKE_INSTALL_LIBDIR=lib -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
+        printf '%s\n' cmake -S "$src" -B "$work/$lib" -G Ninja
+        if [ "$triple" = native ]; then
+            # The libraries built here come first, before the machine's own.
+            printf '%s\n' -DCMAKE_C_COMPILER="$cc" -DCMAKE_PREFIX_PATH="$prefix" \
+                -DCMAKE_POSITION_INDEPENDENT_CODE=ON
+        else
+            printf '%s\n' -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-$triple.cmake" \
+                -DZENDRA_DEPS_PREFIX="$prefix"
+        fi
+        printf '%s\n' -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
+            -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
         ;;
     esac
     case "$lib" in
@@ -211,7 +323,9 @@ stamp_text() {
     local lib=$1 dep
     echo "source $(source_id "$lib")"
     echo "compiler $cc $compiler_version"
-    echo "toolchain $(cksum < "$top/cmake/toolchain-$triple.cmake")"
+    if [ "$triple" != native ]; then
+        echo "toolchain $(cksum < "$top/cmake/toolchain-$triple.cmake")"
+    fi
     configure_words "$lib"
     for dep in ${needs[$lib]}; do
         echo "needs $dep"
@@ -255,10 +369,10 @@ build_lib() {
 build() {
     triple=$1
     case "$triple" in
-    x86_64-w64-mingw32 | i686-w64-mingw32) ;;
+    native) cc=gcc ;;
+    x86_64-w64-mingw32 | i686-w64-mingw32) cc=$triple-gcc-posix ;;
     *) usage ;;
     esac
-    cc=$triple-gcc-posix
     command -v "$cc" > /dev/null || die "$cc not found (bash scripts/setup.sh installs it)"
     command -v nasm > /dev/null || die "nasm not found (bash scripts/setup.sh installs it)"
     compiler_version=$("$cc" -dumpfullversion)

@@ -69,7 +69,7 @@ configure() {
     shift 3
     local args=(-S "$top" -B "$dir" -G Ninja "$@")
     local stamp="$dir/.zendra-configure"
-    local want="${args[*]} CC=$cc CXX=$cxx"
+    local want="${args[*]} CC=$cc CXX=$cxx libraries=build/deps"
     if [ -f "$dir/build.ninja" ] && [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
         return 0
     fi
@@ -81,6 +81,9 @@ configure() {
             rm -rf "$dir/CMakeCache.txt" "$dir/CMakeFiles"
         fi
     fi
+    # Other arguments: nothing cached from them (found libraries above all)
+    # may stay. Objects whose commands do not change are not rebuilt.
+    rm -f "$dir/CMakeCache.txt"
     rm -f "$stamp"
     if [ -n "$cxx" ]; then
         CC=$cc CXX=$cxx cmake "${args[@]}" || return 1
@@ -94,6 +97,12 @@ build() {
     local dir=$1
     shift
     configure "$dir" "$@" && ninja -C "$dir" -j "$jobs"
+}
+
+# build_native DIR CC CXX CMAKE_ARGS...: the native image libraries (quick once
+# built), then the tree.
+build_native() {
+    bash scripts/deps.sh build native && build "$@"
 }
 
 # build_windows DIR TRIPLE: the target's image libraries (quick once built),
@@ -148,18 +157,18 @@ fuzz_target() {
 }
 
 step "setup" bash scripts/setup.sh
-step "deps fetch" bash scripts/deps.sh fetch
+step "deps fetch" bash scripts/deps.sh fetch && cat build/deps/revisions.txt
 step "format" format_check
 
 # Native build and suites (g++).
-if step "build native" build build/native gcc g++ -DCMAKE_BUILD_TYPE=Release -DZENDRA_TESTS=ON; then
+if step "build native" build_native build/native gcc g++ -DCMAKE_BUILD_TYPE=Release -DZENDRA_TESTS=ON; then
     step "tests native" run_ctest build/native
 else
     not_run "tests native" "build native"
 fi
 
 # Sanitizers and fuzz targets (clang).
-if step "build sanitize" build build/sanitize clang clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+if step "build sanitize" build_native build/sanitize clang clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DZENDRA_TESTS=ON -DZENDRA_SANITIZE=ON -DZENDRA_FUZZ=ON; then
     step "tests sanitize" run_ctest build/sanitize
     fuzzers=()

@@ -21,6 +21,8 @@ cd "$top"
 
 bash scripts/setup.sh
 
+# The image libraries, built once from the pinned Debian sources.
+bash scripts/deps.sh build native
 if [ ! -f build/native/build.ninja ]; then
     CC=gcc CXX=g++ cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Release
 fi
@@ -32,8 +34,8 @@ sample=build/sample/sample.bmp
 converted=build/sample/converted.bmp
 
 echo
-echo "\$ ppmpat -madras 96 64 | ppmtobmp -bpp=24 > $sample"
-ppmpat -madras 96 64 2> /dev/null | ppmtobmp -bpp=24 > "$sample" 2> /dev/null
+echo "\$ ppmpat -quiet -madras 96 64 | ppmtobmp -quiet -bpp=24 > $sample"
+ppmpat -quiet -madras 96 64 | ppmtobmp -quiet -bpp=24 > "$sample"
 
 echo
 echo "\$ $cli info $sample"
@@ -48,7 +50,7 @@ echo "\$ $cli info $converted"
 "$cli" info "$converted"
 
 echo
-if cmp -s <(bmptopnm "$sample" 2> /dev/null) <(bmptopnm "$converted" 2> /dev/null); then
+if cmp -s <(bmptopnm -quiet "$sample") <(bmptopnm -quiet "$converted"); then
     echo "netpbm reads the same pixels from $sample and $converted."
 else
     echo "netpbm reads different pixels from $sample and $converted." >&2
@@ -62,16 +64,16 @@ pictures=build/sample/pictures
 mkdir -p "$pictures"
 echo
 echo "Sample pictures in $pictures:"
-ppmpat -madras 256 192 2> /dev/null > build/sample/madras.ppm
-ppmtobmp -bpp=24 build/sample/madras.ppm > "$pictures/madras-24.bmp" 2> /dev/null
-pnmquant 256 build/sample/madras.ppm 2> /dev/null | ppmtobmp -bpp=8 > "$pictures/madras-8.bmp" 2> /dev/null
-ppmpat -gingham3 200 150 2> /dev/null | pnmquant 16 2> /dev/null |
-    ppmtobmp -bpp=4 > "$pictures/gingham-4.bmp" 2> /dev/null
-pgmramp -ellipse 160 160 2> /dev/null | pgmtopbm 2> /dev/null |
-    ppmtobmp -bpp=1 > "$pictures/ellipse-1.bmp" 2> /dev/null
-ppmpat -tartan 240 180 2> /dev/null | cjpeg -quality 90 > "$pictures/tartan.jpg" 2> /dev/null
-ppmpat -argyle2 200 200 2> /dev/null | pnmtopng > "$pictures/argyle.png" 2> /dev/null
-ppmpat -poles 160 120 2> /dev/null | pnmquant 64 2> /dev/null | pamtogif > "$pictures/poles.gif" 2> /dev/null
+ppmpat -quiet -madras 256 192 > build/sample/madras.ppm
+ppmtobmp -quiet -bpp=24 build/sample/madras.ppm > "$pictures/madras-24.bmp"
+pnmquant -quiet 256 build/sample/madras.ppm | ppmtobmp -quiet -bpp=8 > "$pictures/madras-8.bmp"
+ppmpat -quiet -gingham3 200 150 | pnmquant -quiet 16 |
+    ppmtobmp -quiet -bpp=4 > "$pictures/gingham-4.bmp"
+pgmramp -quiet -ellipse 160 160 | pgmtopbm -quiet |
+    ppmtobmp -quiet -bpp=1 > "$pictures/ellipse-1.bmp"
+ppmpat -quiet -tartan 240 180 | cjpeg -quality 90 > "$pictures/tartan.jpg"
+ppmpat -quiet -argyle2 200 200 | pnmtopng -quiet > "$pictures/argyle.png"
+ppmpat -quiet -poles 160 120 | pnmquant -quiet 64 | pamtogif -quiet > "$pictures/poles.gif"
 ls "$pictures"
 
 # zendra.exe links the image libraries built from Debian's sources (once).
@@ -100,10 +102,20 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     program=$!
     # Until the browser window is on the screen (at most a minute), then a
     # moment for the preview to be drawn.
+    shown=0
     for _ in $(seq 60); do
-        xwininfo -root -tree 2> /dev/null | grep -q "Zendra Graphics" && break
+        if xwininfo -root -tree | grep -q "Zendra Graphics"; then
+            shown=1
+            break
+        fi
         sleep 1
     done
+    if [ "$shown" = 0 ]; then
+        echo "run: the viewer did not open its window within a minute" >&2
+        kill "$program"
+        wait "$program"
+        exit 3
+    fi
     sleep 3
     import -window root "$2"
     for _ in $(seq 10); do
@@ -115,3 +127,4 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 ' run-viewer "$first" "$shot" || status=$?
 echo "zendra.exe ended with status ${status:-0} (1 is its normal exit)."
 echo "Screenshot: $shot"
+[ "${status:-0}" -eq 1 ]

@@ -155,6 +155,8 @@ void Directive(Parser& p, const std::string& line) {
     std::string value = space == std::string::npos ? "" : Trim(line.substr(space + 1));
     HelpTopic* topic = p.project->topics.empty() ? nullptr : &p.project->topics.back();
     if (name == "@helptitle") {
+        // It is also the caption of the help window, a 51-byte field.
+        if (value.size() > 50) Fail(p, p.line, "@helptitle longer than 50 characters");
         p.project->title = value;
     } else if (name == "@copyright") {
         p.project->copyright = value;

@@ -240,6 +240,17 @@ Bytes SystemFile(const HelpProject& project, uint32_t contents) {
     Bytes start;
     PutU32(start, contents);
     record(3, start);
+    // The main window, so that its caption is the help file's title: type,
+    // name and caption given, position, size and colours left to the viewer.
+    Bytes window(90, 0);
+    SetU16(window, 0, 0x0007);
+    auto field = [&](size_t at, size_t size, const std::string& text) {
+        for (size_t i = 0; i < text.size() && i + 1 < size; i++) window[at + i] = uint8_t(text[i]);
+    };
+    field(2, 10, "primary");
+    field(12, 9, "main");
+    field(21, 51, project.title);
+    record(6, window);
     return b;
 }
 

@@ -98,6 +98,11 @@ TEST(HelpFile, DirectoryListsEveryInternalFileWhereItIs) {
     }
     EXPECT_EQ(std::string(records[1].begin(), records[1].end()), std::string("Zendra Help") + '\0');
     ASSERT_EQ(records[3].size(), 4u);
+    // The main window's definition: its name and the caption.
+    ASSERT_EQ(records[6].size(), 90u);
+    EXPECT_EQ(HlpU16(records[6], 0), 0x0007);
+    EXPECT_STREQ(reinterpret_cast<const char*>(&records[6][12]), "main");
+    EXPECT_STREQ(reinterpret_cast<const char*>(&records[6][21]), "Zendra Help");
     std::vector<HlpTopicText> topics = Topics(c);
     ASSERT_FALSE(topics.empty());
     EXPECT_EQ(HlpU32(records[3], 0), topics[0].offset);
@@ -351,6 +356,7 @@ TEST(HelpFile, FaultsInTheSourceStopTheBuild) {
         {head + good + "@topic c\n@title C\n@keywords k\n@map 7\n@map 7\n\nx\n", 13,
          "map number 7 used twice"},
         {"@topic a\n@title A\n@keywords k\n\nx\n", 0, "no @helptitle"},
+        {"@helptitle " + std::string(51, 'x') + "\n" + good, 1, "longer than 50"},
         {head + "Text first.\n@topic a\n@title A\n@keywords k\n\nx\n", 2, "text before the first"},
         {head + "@topic a\n@title A\n@keywords k\n\nA \xe2\x82\xac sign? No: \xe4\xb8\x80\n", 6,
          "Windows-1252"},

@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -383,4 +386,47 @@ TEST(HelpFile, TextInUtf8BecomesWindows1252) {
     ASSERT_EQ(project.topics[0].paragraphs.size(), 2u);
     EXPECT_EQ(project.topics[0].paragraphs[1].kind, PARA_ITEM);
     EXPECT_EQ(ParagraphText(project.topics[0].paragraphs[1]), "\x93Quoted\x94 \x96 caf\xe9");
+}
+
+TEST(HelpFile, CompilerFailsTheBuildAndKeepsTheOldFile) {
+    char dir[] = "/tmp/zendra-helpc-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string source = std::string(dir) + "/help.txt",
+                      output = std::string(dir) + "/out.hlp",
+                      messages = std::string(dir) + "/messages.txt";
+    auto write = [](const std::string& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    };
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    auto run = [&]() {
+        std::string command =
+            std::string(ZENDRA_HELPC) + " " + source + " " + output + " 2> " + messages;
+        int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string topics = "@helptitle T\n@topic a\n@title A\n@keywords k\n\n";
+    write(output, "old");
+    write(source, topics + "See [[nowhere]].\n");
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(read(output), "old");
+    EXPECT_NE(read(messages).find(source + ":6: cross-reference to unknown topic \"nowhere\""),
+              std::string::npos)
+        << read(messages);
+    write(source, "@helptitle T\n@topic a\n@keywords k\n\nText.\n");
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(read(messages).find(source + ":2: topic \"a\" has no @title"), std::string::npos);
+    EXPECT_EQ(read(output), "old");
+
+    write(source, topics + "Text.\n");
+    EXPECT_EQ(run(), 0) << read(messages);
+    std::string file = read(output);
+    ASSERT_GE(file.size(), 16u);
+    EXPECT_EQ(file.substr(0, 4), std::string("\x3f\x5f\x03\x00", 4));
+    for (const std::string& path : {source, output, messages}) std::remove(path.c_str());
+    rmdir(dir);
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -215,5 +216,43 @@ TEST(HelpViewer, HelpAndHelpMenuShowTheHelpFile) {
     if (FindWindowA("MS_WINHELP", nullptr)) {
         WinHelpA(nullptr, "", HELP_QUIT, 0);
         WaitForHelpGone();
+    }
+}
+
+TEST(HelpViewer, ContextNamesOpenTheirTopics) {
+    // The help viewer looks these up in the file's context tree, as it does
+    // for every cross-reference between topics.
+    std::string program = ProgramPath();
+    std::string file = program.substr(0, program.rfind('\\')) + "\\ZendraHelp.hlp";
+    const struct {
+        const char* context;
+        const char* title;
+    } cases[] = {
+        {"contents", "Zendra Help Contents"}, {"browser", "The browser dialog"},
+        {"convert_save", "Convert/Save"},     {"restore_original", "Restore Original Image"},
+        {"keys", "Keys and mouse"},
+    };
+    ASSERT_EQ(FindWindowA("MS_WINHELP", nullptr), nullptr) << "a help viewer is already open";
+    for (const auto& k : cases) {
+        std::string commandLine = std::string("winhlp32.exe -i ") + k.context + " \"" + file + "\"";
+        std::vector<char> buffer(commandLine.begin(), commandLine.end());
+        buffer.push_back(0);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        ASSERT_TRUE(CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process))
+            << commandLine;
+        std::string shown;
+        HWND help = WaitForHelpShowing(k.title, &shown);
+        EXPECT_NE(help, nullptr) << k.context << ": " << shown;
+        // The topic's own title comes first.
+        EXPECT_EQ(shown.compare(0, std::strlen(k.title), k.title), 0) << k.context << ": " << shown;
+        WinHelpA(nullptr, file.c_str(), HELP_QUIT, 0);
+        if (WaitForSingleObject(process.hProcess, 30000) != WAIT_OBJECT_0)
+            TerminateProcess(process.hProcess, 99);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_TRUE(WaitForHelpGone()) << k.context;
     }
 }

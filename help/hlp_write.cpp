@@ -156,6 +156,11 @@ bool BuildTopics(const HelpProject& project, Topics* t, std::string* error) {
             }
             t->offsets.push_back(uint32_t(block * 0x8000 + characters));
         } else {
+            // The character count of a paragraph is a 15-bit number.
+            if (r.length > 0x7FFF) {
+                *error = "a paragraph is longer than 32767 characters";
+                return false;
+            }
             characters += r.length;
         }
         pos += RecordSize(r);

@@ -376,6 +376,38 @@ TEST(HelpFile, FaultsInTheSourceStopTheBuild) {
     }
 }
 
+TEST(HelpFile, LongParagraphsCrossBlocksOrAreRefused) {
+    // A paragraph of 20000 characters spans five topic blocks and reads back
+    // whole; one beyond the 15-bit character count is refused.
+    for (size_t length : {size_t(20000), size_t(40000)}) {
+        std::vector<HelpError> errors;
+        HelpProject project;
+        std::string text(length, 'x');
+        ASSERT_TRUE(ParseHelpSource("@helptitle T\n@topic a\n@title A\n@keywords k\n\n" + text +
+                                        "\n\n@topic b\n@title B\n@keywords j\n\nEnd.\n",
+                                    &project, &errors));
+        Bytes file;
+        std::string error;
+        if (length > 32766) {
+            EXPECT_FALSE(WriteHelpFile(project, &file, &error));
+            EXPECT_NE(error.find("32767"), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_TRUE(WriteHelpFile(project, &file, &error)) << error;
+        HlpContainer container;
+        ASSERT_TRUE(ReadHlpContainer(file, &container, &error)) << error;
+        std::vector<HlpTopicText> topics;
+        ASSERT_TRUE(ReadHlpTopics(container.files["|TOPIC"].content, &topics, &error)) << error;
+        ASSERT_EQ(topics.size(), 2u);
+        ASSERT_EQ(topics[0].paragraphs.size(), 2u);
+        EXPECT_EQ(topics[0].paragraphs[1].text, text);
+        EXPECT_EQ(topics[1].title, "B");
+        // The second topic starts in a later block: its offset counts from there.
+        EXPECT_GE(topics[1].offset, 4u * 0x8000);
+        EXPECT_EQ(topics[1].offset % 0x8000, 0u);
+    }
+}
+
 TEST(HelpFile, TextInUtf8BecomesWindows1252) {
     std::vector<HelpError> errors;
     HelpProject project;

@@ -106,7 +106,7 @@ UINT_PTR InitDialog(HWND dialog) {
 }
 
 void Exit(HWND dialog) {
-    WinHelpA(dialog, HELP_FILE, HELP_QUIT, 0);
+    WinHelpA(dialog, HelpFilePath(), HELP_QUIT, 0);
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
     if (g_backgroundBrush) DeleteObject(g_backgroundBrush);
@@ -126,7 +126,7 @@ UINT_PTR Command(HWND dialog, WPARAM id) {
         Exit(dialog);
         return 1;
     case IDC_TILE: {
-        WinHelpA(dialog, HELP_FILE, HELP_QUIT, 0);
+        WinHelpA(dialog, HelpFilePath(), HELP_QUIT, 0);
         g_tile = true;
         OpenViewer(g_fileName);
         return 1;
@@ -134,7 +134,7 @@ UINT_PTR Command(HWND dialog, WPARAM id) {
     case IDC_FULL_SCREEN:
     case IDC_CENTER:
         if (id == IDC_FULL_SCREEN) g_fullScreenRequest = true;
-        WinHelpA(dialog, HELP_FILE, HELP_QUIT, 0);
+        WinHelpA(dialog, HelpFilePath(), HELP_QUIT, 0);
         g_tile = false;
         if (g_fullScreenRequest) {
             OpenFullScreen();
@@ -145,7 +145,7 @@ UINT_PTR Command(HWND dialog, WPARAM id) {
         }
         return 1;
     case IDC_HELP_BUTTON:
-        WinHelpA(nullptr, HELP_FILE, HELP_CONTEXT, HELP_CONTEXT_BROWSER);
+        WinHelpA(nullptr, HelpFilePath(), HELP_CONTEXT, HELP_CONTEXT_BROWSER);
         return 1;
     }
     return 0;

@@ -16,7 +16,10 @@ extern bool g_firstDialogInit;
 // Direction of LoadNeighbour: 1 next, 0 previous.
 extern int g_direction;
 
-const char* const HELP_FILE = "ZendraHelp.hlp";
+const char* const HELP_FILE_NAME = "ZendraHelp.hlp";
+// The help file beside the program's own .exe, where the build puts it, so
+// that the help viewer finds it whatever the current folder is.
+const char* HelpFilePath();
 // Appended to the file name in the viewer's caption.
 const char* const SIZE_SUFFIX_FORMAT = "     %llu bytes";
 

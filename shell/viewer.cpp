@@ -34,7 +34,7 @@ void Opening(HWND window) {
 }
 
 void Closing(HWND window) {
-    WinHelpA(window, HELP_FILE, HELP_QUIT, 0);
+    WinHelpA(window, HelpFilePath(), HELP_QUIT, 0);
     if (g_original) {
         if (g_picture) GlobalFree(g_picture);
         g_picture = g_original;
@@ -212,7 +212,7 @@ void Command(HWND window, int id) {
         PrintPicture(window, id == CM_PRINT_LARGE, id == CM_PRINT_TILED);
         return;
     case CM_HELP:
-        WinHelpA(window, HELP_FILE, HELP_FINDER, 0);
+        WinHelpA(window, HelpFilePath(), HELP_FINDER, 0);
         return;
     }
     if (RunSaveCommand(window, id)) return;

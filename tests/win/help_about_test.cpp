@@ -31,6 +31,15 @@ struct RecordHelpCalls {
     HelpSink previous;
 };
 
+// Where the help file must be: beside the running program, whatever the
+// current folder.
+std::string HelpBesideProgram() {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path(self, n);
+    return path.substr(0, path.rfind('\\')) + "\\ZendraHelp.hlp";
+}
+
 Bytes SmallBitmap() {
     BmpSpec bmpFile;
     bmpFile.width = 2;
@@ -50,8 +59,9 @@ TEST(HelpAndAbout, HelpCallsNameTheHelpFile) {
         SendMessageA(dialog, WM_COMMAND, IDC_HELP_BUTTON, 0);
         ASSERT_EQ(g_helpCalls.size(), 1u);
         EXPECT_EQ(g_helpCalls[0].owner, nullptr);
-        EXPECT_EQ(g_helpCalls[0].file, "ZendraHelp.hlp");
+        EXPECT_EQ(g_helpCalls[0].file, HelpBesideProgram());
         EXPECT_EQ(g_helpCalls[0].command, UINT(HELP_CONTEXT));
+        EXPECT_EQ(g_helpCalls[0].data, 102u);
 
         SendMessageA(dialog, WM_COMMAND, IDC_CENTER, 0);
         HWND viewer = g_viewerWindow;
@@ -60,7 +70,7 @@ TEST(HelpAndAbout, HelpCallsNameTheHelpFile) {
         SendMessageA(viewer, WM_COMMAND, CM_HELP, 0);
         ASSERT_EQ(g_helpCalls.size(), 1u);
         EXPECT_EQ(g_helpCalls[0].owner, viewer);
-        EXPECT_EQ(g_helpCalls[0].file, "ZendraHelp.hlp");
+        EXPECT_EQ(g_helpCalls[0].file, HelpBesideProgram());
         EXPECT_EQ(g_helpCalls[0].command, UINT(HELP_FINDER));
         EXPECT_EQ(g_helpCalls[0].data, 0u);
         // Closing the viewer closes its help.
@@ -68,12 +78,13 @@ TEST(HelpAndAbout, HelpCallsNameTheHelpFile) {
         ASSERT_FALSE(g_helpCalls.empty());
         EXPECT_EQ(g_helpCalls.back().owner, viewer);
         EXPECT_EQ(g_helpCalls.back().command, UINT(HELP_QUIT));
+        EXPECT_EQ(g_helpCalls.back().file, HelpBesideProgram());
         g_helpCalls.clear();
     });
     // EXIT closes the help of the dialog too.
     ASSERT_FALSE(g_helpCalls.empty());
     EXPECT_EQ(g_helpCalls[0].command, UINT(HELP_QUIT));
-    EXPECT_EQ(g_helpCalls[0].file, "ZendraHelp.hlp");
+    EXPECT_EQ(g_helpCalls[0].file, HelpBesideProgram());
 }
 
 TEST(HelpAndAbout, AboutBoxEndsWithOkOrEscape) {

@@ -293,8 +293,16 @@ HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text) {
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     header->biClrUsed = 0;
     BYTE* table = reinterpret_cast<BYTE*>(header) + 40;
-    ReadColorTable(file, table, colors, uint32_t(colors), 3);
-    SeekToPixels(file, Le32(fileHeader + 10), fileLength);
+    // Writers may store fewer entries than the bit count allows: a pixel
+    // offset that is plausible (inside the file, not inside the headers)
+    // says where the table ends; the entries it leaves out stay black.
+    const uint32_t offset = Le32(fileHeader + 10);
+    const uint32_t tableStart = 14 + 12;
+    uint32_t fileEntries = uint32_t(colors);
+    if (offset >= tableStart && offset < fileLength && offset < tableStart + 3 * fileEntries)
+        fileEntries = (offset - tableStart) / 3;
+    ReadColorTable(file, table, colors, fileEntries, 3);
+    SeekToPixels(file, offset, fileLength);
     ReadInto(file, table + 4 * colors, ImageStride(width, bits) * uint64_t(height));
     GlobalUnlock(image);
     return image;

@@ -1105,3 +1105,50 @@ TEST(BitmapInterop, BitFieldMasksOfAnyLayout) {
                             std::string("ImageMagick 4-4-4-4 (") + decoder + ")");
     }
 }
+
+// OS/2 1.x files whose colour table is shorter than the bit count allows,
+// made from ppmtobmp's files by cutting the table to the colours used and
+// moving the pixel offset: the record shows what Pillow reads in the short
+// file and bmptopnm and ImageMagick in the whole one.
+TEST(BitmapInterop, Os2ShortColourTables) {
+    REQUIRE_TOOLS();
+    ASSERT_TRUE(RunTool("/usr/bin/python3 -c 'import PIL'")) << "Pillow is missing (python3-pil)";
+    std::mt19937 rng(1302);
+    struct Kind {
+        int bpp, colours, width, height;
+    } kinds[] = {{8, 23, 7, 5}, {4, 5, 9, 4}, {1, 2, 17, 3}, {8, 200, 33, 9}};
+    for (const Kind& k : kinds) {
+        const std::string what =
+            std::to_string(k.bpp) + " bits, " + std::to_string(k.colours) + " colours";
+        const std::vector<uint32_t> rgb = RandomRgb(rng, k.width, k.height, k.colours);
+        const std::string ppm = WriteTestFile("short.ppm", PpmBytes(k.width, k.height, rgb));
+        const std::string whole = At("whole.bmp");
+        std::string log;
+        ASSERT_TRUE(RunTool("ppmtobmp -os2 -bpp=" + std::to_string(k.bpp) + " '" + ppm + "' >'" +
+                                whole + "'",
+                            &log))
+            << what << log;
+        const Bytes file = ReadWholeFile(whole);
+        ASSERT_GE(file.size(), size_t(26)) << what;
+        ASSERT_EQ(Le32At(file, 14), 12u) << what;
+        const uint32_t offset = Le32At(file, 10);
+        ASSERT_EQ(offset, 26u + 3u * (1u << k.bpp)) << what;
+        // The colours used come first in ppmtobmp's table; keep those.
+        const uint32_t keep = uint32_t(k.colours);
+        Bytes cut(file.begin(), file.begin() + 26 + 3 * keep);
+        cut.insert(cut.end(), file.begin() + offset, file.end());
+        for (int i = 0; i < 4; i++) {
+            cut[size_t(2 + i)] = BYTE(cut.size() >> (8 * i));
+            cut[size_t(10 + i)] = BYTE((26 + 3 * keep) >> (8 * i));
+        }
+        const std::string shortPath = WriteTestFile("short.bmp", cut);
+        const Picture original = FromRgb(k.width, k.height, rgb);
+        LoadAndCompare(shortPath, &original, {kPillow}, kEight, what + ", short table");
+        Picture ref;
+        for (const char* decoder : {kNetpbm, kMagick}) {
+            std::string why;
+            ASSERT_TRUE(Decode(decoder, whole, &ref, &why)) << what << ": " << decoder << why;
+            ExpectSamePixels(g_picture, ref, kEight, what + " (" + decoder + ", whole table)");
+        }
+    }
+}

@@ -275,6 +275,37 @@ TEST(BitmapReaders, PixelPlacement) {
         s.colors = {0xFF8000, 0x0080FF};
         s.pixels = RandomBytes(16);
         cases.push_back({"OS/2 1.x, 1 bit", BuildBmp(s), s.pixels, s.colors, 0});
+        // Tables shorter than the bit count allows: the pixel offset says
+        // where they end; the entries not given are black.
+        auto padded = [](std::vector<uint32_t> c, size_t n) {
+            c.resize(n, 0);
+            return c;
+        };
+        s = BmpLayout(12, 5, 2, 8);
+        s.colors = RandomColors(20);
+        s.pixels = RandomBytes(16);
+        cases.push_back(
+            {"OS/2 1.x, 8 bits, 20 entries", BuildBmp(s), s.pixels, padded(s.colors, 256), 0});
+        s.dataOffset = 26 + 60 + 2;
+        cases.push_back(
+            {"OS/2 1.x, 20 entries and a gap", BuildBmp(s), s.pixels, padded(s.colors, 256), 0});
+        s = BmpLayout(12, 7, 3, 4);
+        s.colors = RandomColors(5);
+        s.pixels = RandomBytes(12);
+        cases.push_back(
+            {"OS/2 1.x, 4 bits, 5 entries", BuildBmp(s), s.pixels, padded(s.colors, 16), 0});
+        s = BmpLayout(12, 9, 2, 1);
+        s.colors = {0x123456};
+        s.pixels = RandomBytes(8);
+        cases.push_back(
+            {"OS/2 1.x, 1 bit, 1 entry", BuildBmp(s), s.pixels, padded(s.colors, 2), 0});
+        // An offset inside the headers says nothing: a whole table is read.
+        s = BmpLayout(12, 5, 2, 4);
+        s.colors = RandomColors(16);
+        s.pixels = RandomBytes(8);
+        s.dataOffset = 20;
+        cases.push_back({"OS/2 1.x, pixel offset inside the header is not used", BuildBmp(s),
+                         s.pixels, s.colors, 0});
         s = BmpLayout(12, 3, 3, 24);
         s.pixels = RandomBytes(36);
         cases.push_back({"OS/2 1.x, 24 bits: no colour table", BuildBmp(s), s.pixels, {}, 0});

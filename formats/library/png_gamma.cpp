@@ -79,6 +79,21 @@ PngGammaChoice ChoosePngGamma(bool srgb, bool haveGamma, int32_t fileGamma) {
     return choice;
 }
 
+void PreparePngOntoWhite(PngOntoWhite* w, const PngGammaChoice& gamma, bool alpha) {
+    PngGammaTable(w->toScreen, PngReciprocal2(gamma.file, gamma.screen));
+    PngGammaTable(w->toLinear, PngReciprocal(gamma.file));
+    PngGammaTable(w->fromLinear, gamma.screen > 0 ? PngReciprocal(gamma.screen) : gamma.file);
+    w->correctOpaque = gamma.correct || alpha;
+}
+
+BYTE PngSampleOntoWhite(const PngOntoWhite* w, BYTE value, BYTE alpha) {
+    if (alpha == 255) return w->correctOpaque ? w->toScreen[value] : value;
+    if (alpha == 0) return 255; // white, the same in every encoding
+    png_byte composite;
+    png_composite(composite, w->toLinear[value], alpha, 255);
+    return w->fromLinear[composite];
+}
+
 void FillPngPaletteTable(BYTE* table, int keep, const BYTE* palette, int entries, const BYTE* alpha,
                          int alphaCount, const PngGammaChoice& gamma) {
     if (alphaCount > entries) alphaCount = entries;
@@ -88,29 +103,14 @@ void FillPngPaletteTable(BYTE* table, int keep, const BYTE* palette, int entries
     bool compose = false;
     for (int i = 0; i < alphaCount; i++)
         if (alpha[i] != 255) compose = true;
-    BYTE toScreen[256], toLinear[256], fromLinear[256];
-    PngGammaTable(toScreen, PngReciprocal2(gamma.file, gamma.screen));
-    PngGammaTable(toLinear, PngReciprocal(gamma.file));
-    PngGammaTable(fromLinear, gamma.screen > 0 ? PngReciprocal(gamma.screen) : gamma.file);
-    const bool correct = gamma.correct || compose;
+    PngOntoWhite w;
+    PreparePngOntoWhite(&w, gamma, compose);
     for (int i = 0; i < keep && i < entries; i++, table += 4) {
         const BYTE* rgb = palette + 3 * i;
-        const int a = i < alphaCount ? alpha[i] : 255;
-        BYTE out[3];
-        for (int k = 0; k < 3; k++) {
-            if (a == 255) {
-                out[k] = correct ? toScreen[rgb[k]] : rgb[k];
-            } else if (a == 0) {
-                out[k] = 255; // white, the same in every encoding
-            } else {
-                png_byte w;
-                png_composite(w, toLinear[rgb[k]], a, 255);
-                out[k] = fromLinear[w];
-            }
-        }
-        table[0] = out[2];
-        table[1] = out[1];
-        table[2] = out[0];
+        const BYTE a = i < alphaCount ? alpha[i] : 255;
+        table[0] = PngSampleOntoWhite(&w, rgb[2], a);
+        table[1] = PngSampleOntoWhite(&w, rgb[1], a);
+        table[2] = PngSampleOntoWhite(&w, rgb[0], a);
         table[3] = 0;
     }
 }

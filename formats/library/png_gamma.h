@@ -32,6 +32,21 @@ int32_t PngReciprocal2(int32_t a, int32_t b);
 // the identity when e is not significant.
 void PngGammaTable(BYTE table[256], int32_t exponent);
 
+// libpng's three 8-bit tables for a file, and whether opaque samples go
+// through the first: file to display, file to linear light, linear light to
+// display.
+struct PngOntoWhite {
+    BYTE toScreen[256], toLinear[256], fromLinear[256];
+    bool correctOpaque;
+};
+// For samples with alpha (anywhere in the file when alpha is true: libpng then
+// builds its tables whatever the overall correction) or without.
+void PreparePngOntoWhite(PngOntoWhite* w, const PngGammaChoice& gamma, bool alpha);
+// One sample with its alpha put onto white: opaque samples corrected, fully
+// transparent ones white, the rest composited in linear light and encoded for
+// the display.
+BYTE PngSampleOntoWhite(const PngOntoWhite* w, BYTE value, BYTE alpha);
+
 // Fills keep colour-table entries (blue, green, red, 0) from the file's
 // palette (entries red, green, blue triples) and its tRNS alpha values
 // (alphaCount of them, the first entries' alpha; the rest are opaque).

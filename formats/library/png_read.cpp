@@ -1,12 +1,13 @@
 // The PNG reader: libpng strips 16-bit samples, delivers colour as blue,
 // green, red, composites alpha onto white and corrects gamma for a display of
-// 2.2; 1- and 4-bit rows arrive packed as the record packs them, 2-bit rows
-// are spread into nibbles afterwards.
+// 2.2; the colour table of palette files is worked out here from their PLTE
+// and tRNS chunks, the same way; 1- and 4-bit rows arrive packed as the record
+// packs them, 2-bit rows are spread into nibbles afterwards.
 #include "formats/library/png_format.h"
 
 #include "core/image.h"
-#include "formats/library/png_gamma.h"
 #include "core/text.h"
+#include "formats/library/png_gamma.h"
 
 #include <png.h>
 

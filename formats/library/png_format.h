@@ -1,5 +1,6 @@
 // PNG pictures through libpng: the reader (every colour type and bit depth,
-// gamma-corrected for a 2.2 display, alpha composited onto white) and the
+// gamma-corrected for a 2.2 display, alpha channels and palette transparency
+// composited onto white) and the
 // writer (gray, palette, RGB or RGB with alpha by the picture's colour table,
 // with or without Adam7 interlacing, always with a gAMA chunk of 0.45).
 #pragma once

@@ -1,11 +1,13 @@
 // The PNG reader: libpng strips 16-bit samples, delivers colour as blue,
 // green, red, composites alpha onto white and corrects gamma for a display of
-// 2.2; 1- and 4-bit rows arrive packed as the record packs them, 2-bit rows
-// are spread into nibbles afterwards.
+// 2.2; the colour table of palette files is worked out here from their PLTE
+// and tRNS chunks, the same way; 1- and 4-bit rows arrive packed as the record
+// packs them, 2-bit rows are spread into nibbles afterwards.
 #include "formats/library/png_format.h"
 
 #include "core/image.h"
 #include "core/text.h"
+#include "formats/library/png_gamma.h"
 
 #include <png.h>
 
@@ -23,6 +25,12 @@ struct PngReadJob {
     HGLOBAL image;
     BITMAPINFOHEADER* header; // the image, locked while it is filled
     HGLOBAL scratch;          // a copy of one 2-bit row
+    // A palette file's PLTE and tRNS as stored, taken before libpng's
+    // transformations touch its own copies.
+    BYTE palette[3 * 256];
+    int entries;
+    BYTE alpha[256];
+    int alphaCount;
 };
 
 enum PngOutcome {
@@ -87,29 +95,48 @@ void SetBackground(png_structp png, png_infop info, int type, int depth) {
 // it states none, and for gray files of 4 bits or fewer) is corrected for 2.2.
 // The sRGB chunk's rendering intent is not handed back to the library: libpng
 // 1.6 has it already and answers a second png_set_sRGB with a warning only.
-void SetGamma(PngReadJob* job, int type, int depth) {
+// The gamma is handed over in libpng's fixed point, as the file stores it.
+// Returns what libpng will do with the colours of a palette file.
+PngGammaChoice SetGamma(PngReadJob* job, int type, int depth) {
     int intent = 0;
-    if (png_get_sRGB(job->png, job->info, &intent)) return;
-    double fileGamma = 0;
-    if (png_get_gAMA(job->png, job->info, &fileGamma)) {
+    png_fixed_point fileGamma = 0;
+    const bool haveGamma = png_get_gAMA_fixed(job->png, job->info, &fileGamma) != 0;
+    if (png_get_sRGB(job->png, job->info, &intent))
+        return ChoosePngGamma(true, haveGamma, fileGamma);
+    const PngGammaChoice choice = ChoosePngGamma(false, haveGamma, fileGamma);
+    if (haveGamma) {
         const bool lowGray = (type & PNG_COLOR_MASK_COLOR) == 0 && depth <= 4;
-        png_set_gamma(job->png, 2.2, lowGray ? 0.45 : fileGamma);
-        InfoAppend(job->text, "image gamma: %.2f ", fileGamma);
+        png_set_gamma_fixed(job->png, choice.screen, lowGray ? 45000 : choice.file);
+        double stated = 0;
+        png_get_gAMA(job->png, job->info, &stated);
+        InfoAppend(job->text, "image gamma: %.2f ", stated);
     } else {
-        png_set_gamma(job->png, 2.2, 0.45);
+        png_set_gamma_fixed(job->png, choice.screen, choice.file);
     }
+    return choice;
 }
 
-// Gray files get their levels, palette files the entries taken.
-void FillColorTable(BYTE* table, int type, int depth, png_const_colorp palette, int entries) {
-    if (type == PNG_COLOR_TYPE_PALETTE) {
-        for (int i = 0; i < entries; i++, table += 4) {
-            table[0] = palette[i].blue;
-            table[1] = palette[i].green;
-            table[2] = palette[i].red;
-        }
-        return;
+// A palette file's chunks as the file stores them. libpng keeps at most 256
+// palette entries and no more alpha values than entries.
+void TakePalette(PngReadJob* job) {
+    png_colorp palette = nullptr;
+    int entries = 0;
+    if (!png_get_PLTE(job->png, job->info, &palette, &entries) || !palette) entries = 0;
+    job->entries = entries < 0 ? 0 : entries > 256 ? 256 : entries;
+    for (int i = 0; i < job->entries; i++) {
+        job->palette[3 * i] = palette[i].red;
+        job->palette[3 * i + 1] = palette[i].green;
+        job->palette[3 * i + 2] = palette[i].blue;
     }
+    png_bytep alpha = nullptr;
+    int count = 0;
+    if (!png_get_tRNS(job->png, job->info, &alpha, &count, nullptr) || !alpha) count = 0;
+    job->alphaCount = count < 0 ? 0 : count > job->entries ? job->entries : count;
+    if (job->alphaCount) std::memcpy(job->alpha, alpha, size_t(job->alphaCount));
+}
+
+// Gray files get their levels; palette files are filled from their chunks.
+void FillGrayTable(BYTE* table, int depth) {
     const int levels = depth == 1 ? 2 : depth == 2 ? 4 : depth == 4 ? 16 : 256;
     for (int i = 0; i < levels; i++, table += 4) {
         int v = depth == 1 ? 255 * i : depth == 2 ? 64 * i + 8 : depth == 4 ? 16 * i + 8 : i;
@@ -149,8 +176,9 @@ PngOutcome Decode(PngReadJob* job) {
     InfoAppend(job->text, "%s", ColorTypeName(type));
     InfoAppend(job->text, "interlace type: %s", InterlaceName(interlace));
 
+    if (type == PNG_COLOR_TYPE_PALETTE) TakePalette(job);
     SetBackground(png, info, type, depth);
-    SetGamma(job, type, depth);
+    const PngGammaChoice gamma = SetGamma(job, type, depth);
     if (depth == 16) png_set_strip_16(png);
     if (type == PNG_COLOR_TYPE_RGB || type == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
     const int passes = png_set_interlace_handling(png);
@@ -173,11 +201,9 @@ PngOutcome Decode(PngReadJob* job) {
         depth == 2 ? (uint64_t(width) + 3) / 4 : (uint64_t(width) * uint64_t(bits) + 7) / 8;
     if (png_get_rowbytes(png, info) != delivered) png_error(png, "unexpected row layout");
 
-    png_colorp palette = nullptr;
     int entries = 0;
     if (type == PNG_COLOR_TYPE_PALETTE) {
-        if (!png_get_PLTE(png, info, &palette, &entries)) entries = 0;
-        if (entries > colors) entries = colors;
+        entries = job->entries > colors ? colors : job->entries;
         // A single colour still gets a second entry: black.
         colors = entries < 2 ? 2 : entries;
     }
@@ -191,8 +217,12 @@ PngOutcome Decode(PngReadJob* job) {
         return PNG_FAILED;
     }
     job->header = static_cast<BITMAPINFOHEADER*>(GlobalLock(job->image));
-    if (!rgb)
-        FillColorTable(reinterpret_cast<BYTE*>(job->header) + 40, type, depth, palette, entries);
+    BYTE* table = reinterpret_cast<BYTE*>(job->header) + 40;
+    if (type == PNG_COLOR_TYPE_PALETTE)
+        FillPngPaletteTable(table, entries, job->palette, job->entries, job->alpha, job->alphaCount,
+                            gamma);
+    else if (!rgb)
+        FillGrayTable(table, depth);
 
     if (depth == 2) {
         const uint64_t quarter = uint64_t(width) / 4 + 1;

@@ -51,6 +51,18 @@ void Convert565To555(BYTE* row, int64_t width);
 // bitmap writer stores them), and scaled down by 4 when any does not.
 void Convert101010To888(BYTE* pixels, uint64_t stride, int64_t width, int64_t rows);
 
+// Masks outside the four named layouts (red, green, blue): accepted when each
+// mask's set bits are contiguous (a zero mask gives a channel of 0), no two
+// overlap, not all are zero, and for 16-bit pixels all lie in the low 16 bits.
+struct BitFieldChannel {
+    int shift, width;
+};
+bool DescribeBitFields(int bits, const uint32_t masks[3], BitFieldChannel channels[3]);
+// Converts 16-bit pixels to 5-5-5 words and 32-bit pixels to blue, green,
+// red, 0 in place, each channel through its top 8 bits.
+void ConvertBitFields(BYTE* pixels, uint64_t stride, int64_t width, int64_t rows, int bits,
+                      const BitFieldChannel channels[3]);
+
 // Writers. Each returns 1 on success and 0 on failure, with no message: for a
 // bit count the form does not take, a picture the header's 32-bit fields cannot
 // describe, a file that cannot be created, or any write or close that fails.

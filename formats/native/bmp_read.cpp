@@ -198,6 +198,20 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
         masks[2] = Le32(raw + 8);
     }
 
+    // Masks of no named layout are decoded when they make sense, and refused
+    // when they do not, rather than shown as a black picture.
+    const bool fields = compression == BI_BITFIELDS && (bits == 16 || bits == 32);
+    MaskLayout layout = MASKS_UNSUPPORTED;
+    BitFieldChannel channels[3] = {};
+    if (fields) {
+        layout = RecogniseMasks(bits, masks[0], masks[1], masks[2]);
+        InfoAppend(text, "bitfields: %s \n", kMaskNames[layout]);
+        if (layout == MASKS_UNSUPPORTED && !DescribeBitFields(bits, masks, channels)) {
+            ReportError(owner, "Invalid Bitmap Bit Fields");
+            return nullptr;
+        }
+    }
+
     HGLOBAL image =
         AllocOrReport(width, rows, bits, colors, owner,
                       runLength ? "Memory Allocation Error" : "Memory allocation error");
@@ -225,11 +239,8 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
 
     if (runLength) {
         ExpandRunLength(compression == BI_RLE4 ? RLE_4 : RLE_8, pixels, stride, rows, file, owner);
-    } else if (compression == BI_BITFIELDS && (bits == 16 || bits == 32)) {
-        MaskLayout layout = RecogniseMasks(bits, masks[0], masks[1], masks[2]);
-        InfoAppend(text, "bitfields: %s \n", kMaskNames[layout]);
-        uint64_t got = 0;
-        if (layout != MASKS_UNSUPPORTED) got = ReadInto(file, pixels, stride * uint64_t(rows));
+    } else if (fields) {
+        const uint64_t got = ReadInto(file, pixels, stride * uint64_t(rows));
         // Rows the file did not hold are zero and stay zero when converted:
         // only the rows read are converted, so a short file costs no more.
         int64_t filled = int64_t((got + stride - 1) / stride);
@@ -237,6 +248,8 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
             for (int64_t y = 0; y < filled; y++)
                 Convert565To555(pixels + uint64_t(y) * stride, width);
         if (layout == MASKS_101010) Convert101010To888(pixels, stride, width, filled);
+        if (layout == MASKS_UNSUPPORTED)
+            ConvertBitFields(pixels, stride, width, filled, bits, channels);
     } else {
         ReadInto(file, pixels, stride * uint64_t(rows));
     }
@@ -280,8 +293,16 @@ HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text) {
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     header->biClrUsed = 0;
     BYTE* table = reinterpret_cast<BYTE*>(header) + 40;
-    ReadColorTable(file, table, colors, uint32_t(colors), 3);
-    SeekToPixels(file, Le32(fileHeader + 10), fileLength);
+    // Writers may store fewer entries than the bit count allows: a pixel
+    // offset that is plausible (inside the file, not inside the headers)
+    // says where the table ends; the entries it leaves out stay black.
+    const uint32_t offset = Le32(fileHeader + 10);
+    const uint32_t tableStart = 14 + 12;
+    uint32_t fileEntries = uint32_t(colors);
+    if (offset >= tableStart && offset < fileLength && offset < tableStart + 3 * fileEntries)
+        fileEntries = (offset - tableStart) / 3;
+    ReadColorTable(file, table, colors, fileEntries, 3);
+    SeekToPixels(file, offset, fileLength);
     ReadInto(file, table + 4 * colors, ImageStride(width, bits) * uint64_t(height));
     GlobalUnlock(image);
     return image;

@@ -68,6 +68,23 @@ bool SkipSubBlocks(GifSource* source) {
     return NextGifByte(source, &size) && SkipSubBlocksFrom(source, size);
 }
 
+// An 87a file whose flag says it has no global table is taken to carry one
+// of the four low bits' size all the same (writers of the time left the flag
+// clear), unless the file plainly goes on without one: an image with its own
+// table right after the screen descriptor, and no block where the table would
+// end. The file is left where it was, behind the screen descriptor.
+bool GlobalTableMissing(HFILE file, long start, long entries) {
+    BYTE descriptor[10] = {0}, after = 0;
+    _llseek(file, start + 13, FILE_BEGIN);
+    const bool image = _lread(file, descriptor, sizeof descriptor) == sizeof descriptor &&
+                       descriptor[0] == 0x2C && (descriptor[9] & 0x80) != 0;
+    _llseek(file, LONG(start + 13 + 3 * entries), FILE_BEGIN);
+    const bool block =
+        _lread(file, &after, 1) == 1 && (after == 0x2C || after == 0x21 || after == 0x3B);
+    _llseek(file, start + 13, FILE_BEGIN);
+    return image && !block;
+}
+
 HGLOBAL Fail(HWND owner, const char* message) {
     ReportError(owner, message);
     return nullptr;
@@ -79,7 +96,9 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
     BYTE head[13];
     _llseek(file, 0, FILE_BEGIN);
     if (_lread(file, head, sizeof head) != sizeof head) return Fail(owner, "File Read Error");
+    long start = 0;
     if (!SignatureAccepted(head)) {
+        start = 128;
         // Behind a MacBinary header. A file too short to have one is no GIF either.
         _llseek(file, 128, FILE_BEGIN);
         if (_lread(file, head, sizeof head) != sizeof head || !SignatureAccepted(head))
@@ -89,15 +108,18 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
     const bool version87a = std::strcmp(version, "87a") == 0;
     const int flags = head[10];
     const int backgroundIndex = head[11];
-    // 87a files are taken to carry a table of the four low bits' size, present or not.
+    // 87a files are taken to carry a table of the four low bits' size, present or
+    // not, unless the file plainly has none.
     const bool globalPresent = (flags & 0x80) != 0;
     const int globalBits = globalPresent && !version87a ? (flags & 7) + 1 : (flags & 0x0F) + 1;
+    const bool globalRead =
+        globalPresent || (version87a && !GlobalTableMissing(file, start, 1L << globalBits));
     const long globalCount = 1L << globalBits;
     BYTE global[256 * 4] = {0};
 
     GifSource source;
     OpenGifSource(&source, file);
-    if ((globalPresent || version87a) && !ReadColorTable(&source, globalCount, global))
+    if (globalRead && !ReadColorTable(&source, globalCount, global))
         return Fail(owner, "File Read Error");
     g_gif.screenWidth = Le16(head + 6);
     g_gif.screenHeight = Le16(head + 8);

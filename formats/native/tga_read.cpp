@@ -5,6 +5,7 @@
 #include "core/image.h"
 #include "core/loader.h"
 #include "core/text.h"
+#include "formats/library/png_gamma.h"
 #include "formats/native/read_buffer.h"
 
 #include <cstring>
@@ -189,6 +190,39 @@ HGLOBAL Deinterleave(HGLOBAL image, int factor, HWND owner) {
     GlobalFree(image);
     return result;
 }
+// Grey files of 16 bits per pixel hold a grey byte and an alpha byte: they
+// become 8-bit grey records with the alpha put onto white exactly as the PNG
+// reader puts the alpha of a grey file that states no gamma, so the same
+// drawing looks the same in either format. Pixels that the descriptor says
+// carry no attribute bits have no alpha: the second byte is passed over.
+HGLOBAL GreyFromGreyAlpha(HGLOBAL image, bool alpha, HWND owner) {
+    BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
+    const int64_t width = header->biWidth, height = header->biHeight;
+    HGLOBAL result = AllocImageRecord(width, height, 8, 256);
+    if (!result) {
+        GlobalUnlock(image);
+        GlobalFree(image);
+        ReportError(owner, "Memory Allocation Error");
+        return nullptr;
+    }
+    BITMAPINFOHEADER* target = static_cast<BITMAPINFOHEADER*>(GlobalLock(result));
+    target->biClrUsed = 0;
+    BYTE* table = reinterpret_cast<BYTE*>(target) + 40;
+    for (int k = 0; k < 256; k++) table[4 * k] = table[4 * k + 1] = table[4 * k + 2] = BYTE(k);
+    PngOntoWhite white;
+    PreparePngOntoWhite(&white, ChoosePngGamma(false, false, 0), true);
+    const uint64_t from = ImageStride(width, 16), to = ImageStride(width, 8);
+    for (int64_t y = 0; y < height; y++) {
+        const BYTE* in = ImagePixels(header) + uint64_t(y) * from;
+        BYTE* out = ImagePixels(target) + uint64_t(y) * to;
+        for (int64_t x = 0; x < width; x++, in += 2)
+            out[x] = alpha ? PngSampleOntoWhite(&white, in[0], in[1]) : in[0];
+    }
+    GlobalUnlock(result);
+    GlobalUnlock(image);
+    GlobalFree(image);
+    return result;
+}
 } // namespace
 
 HGLOBAL ReadTarga(HFILE file, HWND owner, char* text) {
@@ -270,5 +304,7 @@ HGLOBAL ReadTarga(HFILE file, HWND owner, char* text) {
         InfoAppend(text, "%s", two ? "\ntwo way interleave" : "\nfour way interleave");
         image = Deinterleave(image, two ? 2 : 4, owner);
     }
+    if ((type == 3 || type == 11) && bits == 16)
+        image = GreyFromGreyAlpha(image, (descriptor & 0x0F) != 0, owner);
     return image;
 }

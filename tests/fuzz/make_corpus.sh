@@ -35,5 +35,27 @@ bmp("topdown.bmp", h, b"", bytes(range(16)))
 h = struct.pack("<IIIHHIIIIII", 64, 4, 2, 1, 24, 4, 0, 0, 0, 0, 0) + bytes(24)
 bmp("rle24.bmp", h, b"", bytes([2, 1, 2, 3, 0, 3, 9, 9, 9, 8, 8, 8, 7, 7, 7, 0, 0, 0, 2, 1, 0, 0, 1]))
 PY
+# Bit fields of other layouts (ImageMagick's 4-4-4-4, hand-made 32-bit
+# orders and 16-bit splits), and an OS/2 1.x file whose colour table is
+# shorter than its bit count allows.
+convert "$work/c.ppm" -alpha set -define bmp:subtype=ARGB4444 "$out/argb4444.bmp"
+python3 - "$out" <<'PY'
+import struct, sys
+out = sys.argv[1]
+def bmp(name, header, table=b"", pixels=b""):
+    data = header + table + pixels
+    open(f"{out}/{name}", "wb").write(b"BM" + struct.pack("<IHHI", 14 + len(data), 0, 0, 14 + len(header) + len(table)) + data)
+def info(size, w, h, bits, masks):
+    head = struct.pack("<IiiHHIIiiII", size, w, h, 1, bits, 3, 0, 0, 0, 0, 0)
+    if size == 40:
+        return head + struct.pack("<III", *masks[:3])
+    return (head + b"".join(struct.pack("<I", m) for m in masks)).ljust(size, b"\0")
+bmp("rgba-low.bmp", info(108, 3, 2, 32, (0xFF, 0xFF00, 0xFF0000, 0xFF000000)), b"", bytes(range(24)))
+bmp("111110.bmp", info(40, 3, 2, 32, (0xFFE00000, 0x001FFC00, 0x000003FF)), b"", bytes(range(100, 124)))
+bmp("231.bmp", info(124, 5, 2, 16, (0x0030, 0x000E, 0x0001, 0)), b"", bytes(range(24)))
+bmp("3103.bmp", info(40, 2, 2, 16, (0xE000, 0x1FF8, 0x0007)), b"", bytes(range(200, 208)))
+h = struct.pack("<IHHHH", 12, 5, 3, 1, 8)
+bmp("os2-short.bmp", h, bytes(range(30)), bytes((i * 7) % 10 for i in range(24)))
+PY
 # RLE 4 is written by hand too (rle4.bmp), ImageMagick writes only RLE 8.
 ls -l "$out"

@@ -89,6 +89,8 @@ gif("87a-noflag.gif", 9, 6, pix, sig=b"GIF87a", screen_flags=0x01)
 gif("noclear-start.gif", 9, 6, pix, leading_clear=False)
 gif("blocks1.gif", 9, 6, pix, block=1, pre=bytes([0x21, 0xFE, 2, 104, 105, 0]))
 gif("size9.gif", 9, 6, [p * 100 for p in pix], size=9, glob=b"", screen_flags=0)
+gif("87a-local-only.gif", 9, 6, pix, sig=b"GIF87a", screen_flags=0x70, glob=b"", frame_flags=0x81,
+    local=table(4))
 PY
 
 pbmmake -g 16 16 | pbmtosunicon > "$ico/netpbm16.ico"

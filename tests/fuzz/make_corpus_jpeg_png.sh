@@ -86,3 +86,17 @@ png("rgba8.png", 12, 4, 8, 6)
 png("rgba16-bkgd.png", 12, 4, 16, 6, gama1, chunk(b"bKGD", b"\x00\x00" * 3))
 png("gray2-adam7.png", 17, 11, 2, 0, b"", chunk(b"tRNS", b"\x00\x01"), interlace=1)
 PY
+
+# Palette files with transparency written by Pillow, with and without gAMA.
+/usr/bin/python3 - "$png" << 'PY'
+import struct, sys
+from PIL import Image, PngImagePlugin
+for name, gamma in (("pillow-trns.png", None), ("pillow-trns-gama1.png", 100000)):
+    im = Image.new("P", (8, 4))
+    im.putpalette([(i * 53 + c * 91) % 256 for i in range(16) for c in range(3)])
+    im.putdata([(x + 3 * y) % 16 for y in range(4) for x in range(8)])
+    info = PngImagePlugin.PngInfo()
+    if gamma:
+        info.add(b"gAMA", struct.pack(">I", gamma))
+    im.save(sys.argv[1] + "/" + name, transparency=bytes((i * 37) % 256 for i in range(12)), pnginfo=info)
+PY

@@ -59,4 +59,13 @@ tga_file("32bit.tga", 10, 32, 2, 2, 0x28, [0x83, 1, 2, 3, 4])
 tga_file("first3.tga", 9, 8, 4, 2, 0, [0x83, 3, 0x03, 4, 5, 6, 3],
          cmap=bytes(range(12)), first=3, length=4, entry=24, ident=b"zendra")
 PY
+# Grey with alpha (16 bits), by Pillow, uncompressed and run-length coded.
+/usr/bin/python3 - "$tga" << 'PY'
+import sys
+from PIL import Image
+im = Image.new("LA", (7, 5))
+im.putdata([((x * 37 + y * 11) % 256, (0, 255, 128, 64)[(x + y) % 4]) for y in range(5) for x in range(7)])
+im.save(sys.argv[1] + "/grey-alpha.tga")
+im.save(sys.argv[1] + "/grey-alpha-rle.tga", compression="tga_rle")
+PY
 ls -l "$pcx" "$tga"

@@ -181,3 +181,56 @@ TEST(SunIconInterop, NetpbmIconsRead) {
         EXPECT_EQ(HeaderOf(g_picture).biHeight, size.height) << what;
     }
 }
+
+// 87a files with no global table, only a local one: pamtogif's and
+// ImageMagick's 87a files with their global table moved into the image
+// descriptor. giftopnm, ImageMagick and Pillow read them as the picture they
+// were made from, and so do we.
+TEST(GifInterop, Version87aWithOnlyALocalTable) {
+    REQUIRE_TOOLS();
+    ASSERT_TRUE(RunTool("/usr/bin/python3 -c 'import PIL'")) << "Pillow is missing (python3-pil)";
+    const char* const pillow = "/usr/bin/python3 -c 'import sys; from PIL import Image; "
+                               "Image.open(sys.argv[1]).convert(\"RGB\").save(sys.stdout.buffer, "
+                               "\"PPM\")' {}";
+    std::mt19937 rng(1304);
+    for (const char* tool : {"pamtogif", "convert"}) {
+        for (int colours : {2, 5, 16, 200}) {
+            for (Size size : {Size{1, 1}, Size{13, 9}, Size{200, 3}}) {
+                const int height = std::max(size.height, (colours + size.width - 1) / size.width);
+                Picture picture = RandomPicture(rng, size.width, height, colours);
+                const std::string what = Describe(tool, "87a", colours, size.width, height);
+                const std::string in = WriteTestFile("local.ppm", PpmBytes(picture));
+                const std::string made = At("made.gif");
+                std::string log;
+                const std::string command = tool == std::string("pamtogif")
+                                                ? "pamtogif '" + in + "' >'" + made + "'"
+                                                : "convert '" + in + "' GIF87:'" + made + "'";
+                ASSERT_TRUE(RunTool(command, &log)) << what << ": " << log;
+                Bytes file = ReadWholeFile(made);
+                ASSERT_GE(file.size(), size_t(13)) << what;
+                ASSERT_EQ(std::string(file.begin(), file.begin() + 6), "GIF87a") << what;
+                const int flags = file[10];
+                ASSERT_TRUE(flags & 0x80) << what;
+                const size_t tableBytes = 3u << ((flags & 7) + 1);
+                const size_t descriptor = 13 + tableBytes;
+                ASSERT_GT(file.size(), descriptor + 10) << what;
+                ASSERT_EQ(file[descriptor], 0x2C) << what << " (an image right after the table)";
+                ASSERT_EQ(file[descriptor + 9] & 0x80, 0) << what;
+                // The table moves behind the image descriptor; the screen keeps
+                // its colour resolution and loses its table.
+                Bytes moved;
+                auto take = [&](size_t from, size_t to) {
+                    for (size_t i = from; i < to; i++) moved.push_back(file[i]);
+                };
+                take(0, 13);
+                moved[10] = BYTE(flags & 0x70);
+                take(descriptor, descriptor + 9);
+                moved.push_back(BYTE(0x80 | (file[descriptor + 9] & 0x40) | (flags & 7)));
+                take(13, descriptor);
+                take(descriptor + 10, file.size());
+                const std::string path = WriteTestFile("local.gif", moved);
+                ExpectReadAsDecoders(path, &picture, {kGiftopnm, kMagick, pillow}, what);
+            }
+        }
+    }
+}

@@ -204,10 +204,14 @@ void CheckValidFile(const std::string& path) {
 
     // The file's samples as this suite's decoder reads them (palette files:
     // the palette's colours), which must be netpbm's too.
+    // A palette file's tRNS gives its entries' alpha; libpng passes over one
+    // with more values than the palette has entries.
+    const png::Chunk* trns = d.type == 3 ? d.find("tRNS") : nullptr;
+    if (trns && (trns->data.empty() || trns->data.size() > chunks.paletteEntries)) trns = nullptr;
     RawPnm own;
     own.width = int(d.width);
     own.height = int(d.height);
-    own.channels = d.type == 3 ? 3 : png::Channels(d.type);
+    own.channels = d.type == 3 ? (trns ? 4 : 3) : png::Channels(d.type);
     own.maxval = d.type == 3 ? 255 : d.depth == 16 ? 65535 : (1u << d.depth) - 1;
     const png::Chunk* plte = d.find("PLTE");
     for (uint32_t y = 0; y < d.height; y++)
@@ -222,11 +226,13 @@ void CheckValidFile(const std::string& path) {
             for (size_t c = 0; c < 3; c++)
                 own.samples.push_back(
                     plte && 3 * index + c < plte->data.size() ? plte->data[3 * index + c] : 0);
+            if (trns) own.samples.push_back(index < trns->data.size() ? trns->data[index] : 255);
         }
     RawPnm ref;
     std::string log;
     const bool alpha = d.type == 4 || d.type == 6;
-    ASSERT_TRUE(Reference((alpha ? "pngtopam -alphapam '" : "pngtopnm '") + path + "'", &ref, &log))
+    ASSERT_TRUE(
+        Reference((alpha || trns ? "pngtopam -alphapam '" : "pngtopnm '") + path + "'", &ref, &log))
         << name << ": " << log;
     // netpbm scales to the significant bits an sBIT chunk gives; then only
     // the size is compared.
@@ -250,8 +256,16 @@ void CheckValidFile(const std::string& path) {
                     got = int(raw); // the index is the file's sample
                     low = high = int(sample);
                 } else if (d.type == 3) {
+                    // Entries with alpha are put onto white as alpha channels are.
                     got = int((shown >> (16 - 8 * c)) & 0xFF);
-                    png::Shown(sample, 8, g, &low, &high);
+                    const uint32_t a = trns ? ref.at(x, y, 3) : 255;
+                    if (a == 255) {
+                        png::Shown(sample, 8, g, &low, &high);
+                    } else {
+                        low = high = int(png::OnWhite8(sample, a, g));
+                        low--;
+                        high++;
+                    }
                 } else {
                     got = int(components == 1 ? raw : (raw >> (16 - 8 * c)) & 0xFF);
                     if (alpha) {
@@ -451,4 +465,118 @@ TEST(PngInterop, ZendraCliDescribesAndConverts) {
     }
     EXPECT_FALSE(RunTool(cli + " convert --force --to png '" + source + "' /dev/full", &log));
     EXPECT_NE(log.find("error converting"), std::string::npos) << log;
+}
+
+namespace {
+// Bytes a command writes to a file of ours; empty when it fails.
+Bytes OutputOf(const std::string& command, const std::string& name) {
+    const std::string path = At(name);
+    std::remove(path.c_str());
+    std::string log;
+    if (!RunTool(command + " >'" + path + "'", &log)) {
+        ADD_FAILURE() << command << ": " << log;
+        return {};
+    }
+    return ReadWholeFile(path);
+}
+} // namespace
+
+// Palette files with a tRNS chunk written by Pillow, with and without a gAMA
+// chunk: Pillow, ImageMagick and pngtopam agree on each pixel's colour and
+// alpha, and the reader shows them put onto white in linear light, as it
+// shows an alpha channel: entry by entry the value worked from their samples.
+// Entries that are opaque or fully transparent also come out as ImageMagick
+// flattens the file onto white, when no gamma is at work.
+TEST(PngInterop, TransparentPaletteFilesFromPillow) {
+    REQUIRE_TOOLS();
+    ASSERT_TRUE(RunTool("/usr/bin/python3 -c 'import PIL'")) << "Pillow is missing (python3-pil)";
+    const int n = 16;
+    const char* palette = "[0,0,0, 255,255,255, 255,0,0, 0,128,255, 200,100,50, 10,20,30, "
+                          "128,128,128, 1,254,127, 90,180,45, 250,5,130, 33,66,99, 255,255,0, "
+                          "0,0,0, 17,238,8, 64,64,64, 190,190,250]";
+    const char* alpha = "[0, 255, 128, 64, 192, 1, 254, 0, 100, 200, 30, 220, 128, 255, 77, 160]";
+    struct Case {
+        const char* what;
+        int gama; // 0: no gAMA chunk
+        png::Gammas g;
+    } cases[] = {
+        {"no gAMA", 0, png::kNoChunk},
+        {"gAMA 1.0", 100000, png::kLinear},
+        {"gAMA 0.55556", 55556, {55556, 220000}},
+    };
+    for (const Case& c : cases) {
+        const std::string path = At(std::string("pillow-trns-") + std::to_string(c.gama) + ".png");
+        const std::string script =
+            "import struct\nfrom PIL import Image, PngImagePlugin\n"
+            "im = Image.new('P', (" +
+            std::to_string(n) + ", 1))\nim.putpalette(" + palette + ")\nim.putdata(list(range(" +
+            std::to_string(n) + ")))\ninfo = PngImagePlugin.PngInfo()\n" +
+            (c.gama ? "info.add(b'gAMA', struct.pack('>I', " + std::to_string(c.gama) + "))\n"
+                    : std::string()) +
+            "im.save('" + path + "', transparency=bytes(" + alpha + "), pnginfo=info)\n";
+        const std::string scriptPath = At("make.py");
+        WriteTestFile("make.py", Bytes(script.begin(), script.end()));
+        std::string log;
+        ASSERT_TRUE(RunTool("/usr/bin/python3 '" + scriptPath + "'", &log)) << c.what << log;
+
+        const png::Decoded d = png::Decode(ReadWholeFile(path));
+        ASSERT_TRUE(d.ok) << c.what << ": " << d.error;
+        ASSERT_EQ(d.type, 3) << c.what;
+        ASSERT_NE(d.find("tRNS"), nullptr) << c.what;
+        EXPECT_EQ(d.find("gAMA") != nullptr, c.gama != 0) << c.what;
+
+        // Every decoder's colour and alpha as stored, 4 bytes a pixel
+        // (ImageMagick would otherwise turn linear samples into sRGB).
+        const Bytes pillow = OutputOf("/usr/bin/python3 -c 'import sys; from PIL import Image; "
+                                      "sys.stdout.buffer.write(Image.open(\"" +
+                                          path + "\").convert(\"RGBA\").tobytes())'",
+                                      "pillow.rgba");
+        const Bytes magick =
+            OutputOf("convert '" + path + "' -set colorspace sRGB -depth 8 rgba:-", "magick.rgba");
+        RawPnm pam;
+        ASSERT_TRUE(Reference("pngtopam -alphapam '" + path + "'", &pam, &log)) << log;
+        ASSERT_EQ(pillow.size(), size_t(4 * n)) << c.what;
+        ASSERT_EQ(magick, pillow) << c.what;
+        ASSERT_EQ(pam.channels, 4) << c.what;
+        ASSERT_EQ(pam.samples, std::vector<uint32_t>(pillow.begin(), pillow.end())) << c.what;
+        const Bytes flat = OutputOf(
+            "convert '" + path + "' -background white -flatten -depth 8 rgb:-", "flat.rgb");
+        ASSERT_EQ(flat.size(), size_t(3 * n)) << c.what;
+
+        RecordMessages messages;
+        char text[INFO_TEXT_SIZE] = "";
+        HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32);
+        ASSERT_NE(image, nullptr) << c.what;
+        EXPECT_EQ(HeaderOf(image).biBitCount, 4) << c.what;
+        for (int x = 0; x < n; x++) {
+            const uint32_t shown = PixelAt(image, x, 0);
+            const uint32_t a = pillow[size_t(4 * x + 3)];
+            for (int k = 0; k < 3; k++) {
+                const uint32_t sample = pillow[size_t(4 * x + k)];
+                const int got = int((shown >> (16 - 8 * k)) & 0xFF);
+                int low = 0, high = 0;
+                if (a == 255) {
+                    png::Shown(sample, 8, c.g, &low, &high);
+                } else {
+                    low = high = int(png::OnWhite8(sample, a, c.g));
+                    low--;
+                    high++;
+                }
+                EXPECT_TRUE(got >= low && got <= high)
+                    << c.what << ": entry " << x << " component " << k << " alpha " << a << ": "
+                    << got << ", expected " << low << " to " << high;
+                if ((a == 0 || a == 255) && !png::Significant(c.g)) {
+                    EXPECT_EQ(got, int(flat[size_t(3 * x + k)]))
+                        << c.what << ": entry " << x << " component " << k;
+                }
+            }
+        }
+        // Worked by hand: half-transparent red over white, gamma 0.45 to 2.2,
+        // is (255, 186, 186) in linear light; a blend of the stored values
+        // would give (255, 127, 127).
+        if (c.gama == 0) {
+            EXPECT_EQ(PixelAt(image, 2, 0), 0xFFBABAu) << c.what;
+        }
+        GlobalFree(image);
+    }
 }

@@ -7,6 +7,7 @@
 //
 // Tools needed (Debian packages): netpbm, imagemagick.
 #include "interop/pnm_picture.h"
+#include "unit/png_test_util.h"
 #include "unit/test_util.h"
 
 #include "core/image.h"
@@ -258,6 +259,75 @@ TEST(TargaInterop, ConvertTargaToPcxAndBack) {
                 ASSERT_TRUE(Decode(kNetpbm, again, &back, &why)) << what << ": " << why;
                 ExpectSame(back, picture, 8, what + " to PCX and back to " + to);
             }
+        }
+    }
+}
+
+// Grey Targa files with alpha (16 bits, image types 3 and 11) written by
+// Pillow, uncompressed and run-length coded, bottom-up and top-down: the
+// record holds Pillow's grey put onto white as the PNG reader composites a
+// grey file's alpha (in linear light, the file taken at gamma 0.45 and the
+// display at 2.2). ImageMagick 6.9 and netpbm's tgatoppm read these files
+// as 5-5-5 colour, so only Pillow's reading is a reference here.
+TEST(TargaInterop, GreyWithAlphaFromPillow) {
+    ASSERT_TRUE(RunTool("/usr/bin/python3 -c 'import PIL'")) << "Pillow is missing (python3-pil)";
+    const int width = 37, height = 5;
+    for (const char* compression : {"None", "'tga_rle'"}) {
+        for (const char* orientation : {"", ", orientation=1"}) {
+            const std::string what = std::string("compression ") + compression + orientation;
+            const std::string path = At("pillow-la.tga");
+            const std::string script =
+                "import random\nfrom PIL import Image\nrandom.seed(1303)\n"
+                "im = Image.new('LA', (" +
+                std::to_string(width) + ", " + std::to_string(height) +
+                "))\n"
+                "px = [(random.randrange(256), random.choice([0, 255, random.randrange(256)])) "
+                "for i in range(" +
+                std::to_string(width * height) +
+                ")]\n"
+                "px[:4] = [(9, 0), (200, 255), (0, 128), (255, 1)]\n"
+                "im.putdata(px)\nim.save('" +
+                path + "', compression=" + compression + orientation + ")\n";
+            const std::string scriptPath =
+                WriteTestFile("make.py", Bytes(script.begin(), script.end()));
+            std::string log;
+            ASSERT_TRUE(RunTool("/usr/bin/python3 '" + scriptPath + "'", &log)) << what << log;
+            const Bytes head = Head(path);
+            EXPECT_EQ(head[2], compression[0] == 'N' ? 3 : 11) << what;
+            EXPECT_EQ(head[16], 16) << what;
+            EXPECT_EQ(head[17] & 0x0F, 8) << what;
+
+            const std::string raw = At("pillow-la.raw");
+            ASSERT_TRUE(RunTool("/usr/bin/python3 -c 'import sys; from PIL import Image; "
+                                "sys.stdout.buffer.write(Image.open(sys.argv[1]).tobytes())' '" +
+                                    path + "' >'" + raw + "'",
+                                &log))
+                << what << log;
+            const Bytes la = ReadWholeFile(raw);
+            ASSERT_EQ(la.size(), size_t(2 * width * height)) << what;
+
+            RecordMessages messages;
+            ASSERT_TRUE(LoadForTest(path)) << what;
+            EXPECT_TRUE(messages.messages.empty()) << what;
+            ASSERT_EQ(HeaderOf(g_picture).biBitCount, 8) << what;
+            int wrong = 0;
+            for (int y = 0; y < height; y++)
+                for (int x = 0; x < width; x++) {
+                    const size_t i = size_t(2 * (y * width + x));
+                    const int want = int(png::OnWhite8(la[i], la[i + 1], png::kNoChunk));
+                    const int got = int(PixelAt(g_picture, x, y) & 0xFF);
+                    EXPECT_EQ(PixelAt(g_picture, x, y), uint32_t(got) * 0x010101u) << what;
+                    if ((got < want - 1 || got > want + 1) && wrong++ < 3)
+                        ADD_FAILURE()
+                            << what << " at " << x << "," << y << ": " << got << ", worked " << want
+                            << " from grey " << int(la[i]) << " alpha " << int(la[i + 1]);
+                }
+            EXPECT_EQ(wrong, 0) << what;
+            // Worked by hand: transparent is white, opaque keeps its grey, black
+            // at half alpha is 255 x (127 / 255)^(1 / 2.2) = 186 in linear light.
+            EXPECT_EQ(PixelAt(g_picture, 0, 0) & 0xFF, 255u) << what;
+            EXPECT_EQ(PixelAt(g_picture, 1, 0) & 0xFF, 200u) << what;
+            EXPECT_EQ(PixelAt(g_picture, 2, 0) & 0xFF, 186u) << what;
         }
     }
 }

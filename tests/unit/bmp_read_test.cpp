@@ -275,6 +275,37 @@ TEST(BitmapReaders, PixelPlacement) {
         s.colors = {0xFF8000, 0x0080FF};
         s.pixels = RandomBytes(16);
         cases.push_back({"OS/2 1.x, 1 bit", BuildBmp(s), s.pixels, s.colors, 0});
+        // Tables shorter than the bit count allows: the pixel offset says
+        // where they end; the entries not given are black.
+        auto padded = [](std::vector<uint32_t> c, size_t n) {
+            c.resize(n, 0);
+            return c;
+        };
+        s = BmpLayout(12, 5, 2, 8);
+        s.colors = RandomColors(20);
+        s.pixels = RandomBytes(16);
+        cases.push_back(
+            {"OS/2 1.x, 8 bits, 20 entries", BuildBmp(s), s.pixels, padded(s.colors, 256), 0});
+        s.dataOffset = 26 + 60 + 2;
+        cases.push_back(
+            {"OS/2 1.x, 20 entries and a gap", BuildBmp(s), s.pixels, padded(s.colors, 256), 0});
+        s = BmpLayout(12, 7, 3, 4);
+        s.colors = RandomColors(5);
+        s.pixels = RandomBytes(12);
+        cases.push_back(
+            {"OS/2 1.x, 4 bits, 5 entries", BuildBmp(s), s.pixels, padded(s.colors, 16), 0});
+        s = BmpLayout(12, 9, 2, 1);
+        s.colors = {0x123456};
+        s.pixels = RandomBytes(8);
+        cases.push_back(
+            {"OS/2 1.x, 1 bit, 1 entry", BuildBmp(s), s.pixels, padded(s.colors, 2), 0});
+        // An offset inside the headers says nothing: a whole table is read.
+        s = BmpLayout(12, 5, 2, 4);
+        s.colors = RandomColors(16);
+        s.pixels = RandomBytes(8);
+        s.dataOffset = 20;
+        cases.push_back({"OS/2 1.x, pixel offset inside the header is not used", BuildBmp(s),
+                         s.pixels, s.colors, 0});
         s = BmpLayout(12, 3, 3, 24);
         s.pixels = RandomBytes(36);
         cases.push_back({"OS/2 1.x, 24 bits: no colour table", BuildBmp(s), s.pixels, {}, 0});
@@ -564,21 +595,23 @@ TEST(WindowsBitmap, BitFields) {
          {p101010(1023, 512, 4), p101010(255, 128, 0), p101010(0, 0, 1020), p101010(16, 32, 48)},
          {0x0000FF, 0x04080C, 0xFF8001, 0x3F2000},
          "bitfields: 10 10 10 \n"},
-        {"16-bit masks not supported: pixels zero",
+        // Masks of no named layout: each channel widened to 8 bits (the
+        // bits moved up) and kept as the record keeps it; the text line stays.
+        {"16-bit 4 4 4 masks: channels widened",
          40,
          16,
          2,
          {0x0F00, 0x00F0, 0x000F},
          {0x7FFF, 0x1234, 0x0001, 0x8421},
-         {0, 0, 0, 0},
+         {0x0002, 0x2082, 0x7BDE, 0x10C8},
          "bitfields: not supported \n"},
-        {"32-bit masks not supported: pixels zero",
+        {"32-bit masks with red in the low byte",
          40,
          32,
          -2,
          {0xFF, 0xFF00, 0xFF0000},
          {0x123456, 0xFFFFFF, 0x000001, 0xABCDEF},
-         {0, 0, 0, 0},
+         {0x563412, 0xFFFFFF, 0x010000, 0xEFCDAB},
          "bitfields: not supported \n"},
         {"masks on 24 bits: pixels as they are",
          40,
@@ -798,5 +831,106 @@ TEST(BitmapLoader, PackingAndColourCounts) {
             for (int x = 0; x < width; x++)
                 EXPECT_EQ(PixelAt(g_picture, x, height - 1 - y), want[size_t(y * width + x)])
                     << c.name << " at " << x << "," << y;
+    }
+}
+
+// Bit-field masks of no named layout, worked by hand: channels in any order
+// and of any width, the top 8 bits of wider ones, narrower ones moved up to 8
+// bits (then to 5 in 16-bit records), a zero mask giving a channel of 0.
+TEST(WindowsBitmap, BitFieldMasksOfAnyLayout) {
+    struct Case {
+        const char* name;
+        uint32_t headerSize;
+        uint16_t bits;
+        std::vector<uint32_t> masks;
+        uint32_t pixel;  // as stored
+        uint32_t record; // the record's raw value
+    } cases[] = {
+        // 2-3-1: red 0b11 -> 0xC0, green 0b101 -> 0xA0, blue 1 -> 0x80.
+        {"16-bit 2 3 1", 40, 16, {0x0030, 0x000E, 0x0001}, 0x003B, 0x18 << 10 | 0x14 << 5 | 0x10},
+        // 3-10-3: green's top 8 of 10 bits, 0x2AA -> 0xAA -> 5 bits 0x15.
+        {"16-bit 3 10 3", 108, 16, {0xE000, 0x1FF8, 0x0007}, 0xB555, 0x14 << 10 | 0x15 << 5 | 0x14},
+        {"16-bit 5 5 5 alpha last",
+         124,
+         16,
+         {0xF800, 0x07C0, 0x003E},
+         0x8443,
+         0x10 << 10 | 0x11 << 5 | 0x01},
+        {"16-bit 6 5 5", 40, 16, {0xFC00, 0x03E0, 0x001F}, 0xFFE0, 0x1F << 10 | 0x1F << 5},
+        {"16-bit no red", 40, 16, {0, 0x0FF0, 0x000F}, 0xFFFF, 0x1F << 5 | 0x1E},
+        {"32-bit alpha first (blue in the top byte)",
+         108,
+         32,
+         {0xFF00, 0xFF0000, 0xFF000000},
+         0x123456AA,
+         0x563412},
+        {"32-bit red in the top byte",
+         124,
+         32,
+         {0xFF000000, 0xFF0000, 0xFF00},
+         0x123456AA,
+         0x123456},
+        // 10-10-10-2 from the low end: red 0x3FF, green 0x155, blue 0x0AA.
+        {"32-bit 10 10 10 2, red lowest",
+         40,
+         32,
+         {0x3FF, 0xFFC00, 0x3FF00000},
+         0x0AA557FF,
+         0xFF552A},
+        // 11-11-10: red 0x7FF -> 0xFF, green 0x400 -> 0x80, blue 0x155 -> 0x55.
+        {"32-bit 11 11 10", 40, 32, {0xFFE00000, 0x001FFC00, 0x000003FF}, 0xFFF00155, 0xFF8055},
+        {"32-bit 10 11 11", 40, 32, {0x7FF, 0x3FF800, 0xFFC00000}, 0x80200001, 0x008080},
+        {"32-bit 5 6 5 masks", 40, 32, {0xF800, 0x07E0, 0x001F}, 0x0000F81F, 0xF800F8},
+        {"32-bit 4 4 4", 40, 32, {0xF00, 0xF0, 0xF}, 0x00000ABC, 0xA0B0C0},
+    };
+    for (const Case& c : cases) {
+        BmpSpec s = BmpLayout(c.headerSize, 1, 1, c.bits, 3);
+        s.masks = c.masks;
+        Bytes row;
+        if (c.bits == 16)
+            Put16(row, c.pixel);
+        else
+            Put32(row, c.pixel);
+        s.pixels = PadRows({row});
+        RecordMessages messages;
+        ASSERT_TRUE(Load("masks.bmp", BuildBmp(s))) << c.name << ": " << Joined(messages);
+        EXPECT_EQ(HeaderOf(g_picture).biBitCount, c.bits) << c.name;
+        EXPECT_EQ(RawPixelAt(g_picture, 0, 0), c.record)
+            << c.name << std::hex << " got " << RawPixelAt(g_picture, 0, 0);
+        const std::string text = g_infoText;
+        EXPECT_NE(text.find("compression: BI_BITFIELDS \nbitfields: not supported \n"),
+                  std::string::npos)
+            << c.name << ": " << text;
+        EXPECT_TRUE(messages.messages.empty()) << c.name;
+    }
+}
+
+// Masks that describe no picture are refused with a message, not shown black.
+TEST(WindowsBitmap, BitFieldMasksRefused) {
+    struct Case {
+        const char* name;
+        uint32_t headerSize;
+        uint16_t bits;
+        std::vector<uint32_t> masks;
+    } cases[] = {
+        {"all zero", 40, 32, {0, 0, 0}},
+        {"all zero in a 124-byte header", 124, 16, {0, 0, 0}},
+        {"a gap in the red mask", 40, 16, {0x0F0F, 0x00F0, 0x0000}},
+        {"a gap in the blue mask", 108, 32, {0xFF0000, 0xFF00, 0x81}},
+        {"green over red", 40, 32, {0xFF0000, 0x1FF00, 0xFF}},
+        {"blue over green", 124, 16, {0xF800, 0x07E0, 0x0060}},
+        {"beyond 16 bits", 40, 16, {0x1F0000, 0x03E0, 0x001F}},
+    };
+    for (const Case& c : cases) {
+        BmpSpec s = BmpLayout(c.headerSize, 2, 2, c.bits, 3);
+        s.masks = c.masks;
+        s.pixels = RandomBytes(size_t(Stride(2, c.bits) * 2));
+        RecordMessages messages;
+        EXPECT_FALSE(Load("refused.bmp", BuildBmp(s))) << c.name;
+        EXPECT_EQ(Joined(messages), "Invalid Bitmap Bit Fields") << c.name;
+        const std::string text = g_infoText;
+        EXPECT_NE(text.find("compression: BI_BITFIELDS \nbitfields: not supported \n"),
+                  std::string::npos)
+            << c.name << ": " << text;
     }
 }

@@ -606,3 +606,51 @@ TEST(GifLzw, InterlacedRowOrder) {
     }
     GlobalFree(image);
 }
+
+// 87a files with no global table, only the frame's own: the frame loads with
+// its table whatever the four low bits of the screen flags say. Files whose
+// table is there though the flag is clear still have it read past.
+namespace {
+std::vector<uint32_t> TableLikeAnImage() {
+    std::vector<uint32_t> t(256, 0x123456);
+    t[0] = 0x2C0000; // an image separator, then left and top 0
+    t[3] = 0x800000; // the descriptor's flags: a local table
+    return t;
+}
+} // namespace
+
+TEST(GifRead, Version87aWithoutAGlobalTable) {
+    struct Case {
+        const char* what;
+        int screenFlags;
+        std::vector<uint32_t> global;
+        size_t localEntries;
+    } cases[] = {
+        {"flags 0", 0x00, {}, 4},
+        {"colour resolution bits", 0x70, {}, 16},
+        {"low bits for 256 entries", 0x07, {}, 8},
+        {"low bits 15", 0x0F, {}, 2},
+        {"a table there, and a local one", 0x01, {0x111111, 0x222222, 0x333333, 0x444444}, 4},
+        {"a table of 256 there, and a local one", 0x07, std::vector<uint32_t>(256, 0x2C2C2C), 2},
+        // The table's first bytes look like an image with a local table; a
+        // block follows where the table ends, so the table is there.
+        {"a table that starts like an image", 0x07, TableLikeAnImage(), 2},
+    };
+    for (const Case& c : cases) {
+        gif::File f = OneFrame(4, 3, {0, 1, 1, 0, 1, 0, 0, 1, 1, 1, 0, 0});
+        f.signature = "GIF87a";
+        f.screenFlags = c.screenFlags;
+        f.global = c.global;
+        for (size_t i = 0; i < c.localEntries; i++) f.local.push_back(0x0A0B0Cu * uint32_t(i + 1));
+        RecordMessages messages;
+        std::string text;
+        HGLOBAL image = ReadDirect(gif::Build(f), &text);
+        ASSERT_NE(image, nullptr) << c.what;
+        EXPECT_TRUE(messages.messages.empty()) << c.what;
+        EXPECT_EQ(RecordColors(image), f.local) << c.what;
+        EXPECT_EQ(Indices(image), Bytes({0, 1, 1, 0, 1, 0, 0, 1, 1, 1, 0, 0})) << c.what;
+        EXPECT_NE(text.find("version: 87a \n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\nlocal color map"), std::string::npos) << text;
+        GlobalFree(image);
+    }
+}

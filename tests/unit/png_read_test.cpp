@@ -457,3 +457,85 @@ TEST(PngRead, TheLoaderPacksPaletteRecords) {
     EXPECT_NE(std::string(g_infoText).find("color type: RGB palette"), std::string::npos);
     EXPECT_TRUE(messages.messages.empty());
 }
+
+// A palette file reads as the same drawing saved with an alpha channel (or
+// without one, when every entry is opaque): each entry's colour is corrected
+// and put onto white exactly as the reader's RGB files are, whatever the
+// gamma. The gamma values 0.432 and 0.4775 sit where libpng's two tests of
+// significance disagree.
+TEST(PngRead, PaletteTransparencyMatchesAnAlphaChannel) {
+    std::mt19937 rng(1305);
+    struct Case {
+        const char* what;
+        std::vector<Chunk> chunks;
+        int depth;
+        size_t alphas; // tRNS entries; 0: no tRNS chunk
+        bool opaque;   // every tRNS entry 255
+    } cases[] = {
+        {"no gamma chunk", {}, 8, 256, false},
+        {"sRGB", {Chunk{"sRGB", {0}}}, 8, 256, false},
+        {"gAMA 1.0", {png::Gama(100000)}, 8, 256, false},
+        {"gAMA 0.45455", {png::Gama(45455)}, 8, 256, false},
+        {"gAMA 1/1.8", {png::Gama(55556)}, 8, 256, false},
+        {"gAMA 2.5", {png::Gama(250000)}, 8, 256, false},
+        {"gAMA 0.432", {png::Gama(43200)}, 8, 256, false},
+        {"gAMA 0.4775", {png::Gama(47750)}, 8, 256, false},
+        {"short tRNS, gAMA 1.0", {png::Gama(100000)}, 8, 100, false},
+        {"4-bit, gAMA 0.7", {png::Gama(70000)}, 4, 9, false},
+        {"opaque tRNS, gAMA 0.432", {png::Gama(43200)}, 8, 256, true},
+        {"opaque tRNS, gAMA 1.0", {png::Gama(100000)}, 8, 256, true},
+        {"no tRNS, gAMA 0.4775", {png::Gama(47750)}, 8, 0, false},
+        {"no tRNS, gAMA 2.5", {png::Gama(250000)}, 2, 0, false},
+    };
+    for (const Case& c : cases) {
+        const int entries = 1 << c.depth;
+        png::Parts paletted;
+        paletted.width = uint32_t(entries);
+        paletted.height = 1;
+        paletted.depth = c.depth;
+        paletted.type = 3;
+        paletted.early = c.chunks;
+        Bytes alpha;
+        for (int i = 0; i < entries; i++) {
+            paletted.palette.push_back(rng() & 0xFFFFFF);
+            alpha.push_back(c.opaque ? 255 : i == 0 ? 0 : i == 1 ? 255 : BYTE(rng()));
+        }
+        alpha.resize(c.alphas);
+        if (c.alphas) paletted.late.push_back(Chunk{"tRNS", alpha});
+        Bytes indices((size_t(entries) * size_t(c.depth) + 7) / 8, 0);
+        for (int i = 0; i < entries; i++) png::PutSample(indices, c.depth, size_t(i), uint32_t(i));
+        paletted.rows = {indices};
+
+        // The same pixels as RGB with alpha, or RGB when nothing is transparent.
+        const bool withAlpha = c.alphas && !c.opaque;
+        png::Parts direct = paletted;
+        direct.depth = 8;
+        direct.type = withAlpha ? 6 : 2;
+        direct.palette.clear();
+        direct.late.clear();
+        Bytes samples;
+        for (int i = 0; i < entries; i++) {
+            const uint32_t color = paletted.palette[size_t(i)];
+            samples.insert(samples.end(), {BYTE(color >> 16), BYTE(color >> 8), BYTE(color)});
+            if (withAlpha) samples.push_back(size_t(i) < alpha.size() ? alpha[size_t(i)] : 255);
+        }
+        direct.rows = {samples};
+
+        ReadResult p = Read(png::Build(paletted));
+        ReadResult d = Read(png::Build(direct));
+        ASSERT_NE(p.image, nullptr) << c.what;
+        ASSERT_NE(d.image, nullptr) << c.what;
+        EXPECT_EQ(HeaderOf(p.image).biBitCount, c.depth == 8 ? 8 : 4) << c.what;
+        EXPECT_EQ(HeaderOf(p.image).biClrUsed, DWORD(entries)) << c.what;
+        for (int x = 0; x < entries; x++)
+            ASSERT_EQ(PixelAt(p.image, x, 0), RawPixelAt(d.image, x, 0))
+                << c.what << ": entry " << x << ", colour " << std::hex
+                << paletted.palette[size_t(x)] << ", alpha " << std::dec
+                << (size_t(x) < alpha.size() ? int(alpha[size_t(x)]) : 255);
+        EXPECT_EQ(PixelAt(p.image, 0, 0),
+                  c.alphas && !c.opaque ? 0xFFFFFFu : RawPixelAt(d.image, 0, 0))
+            << c.what;
+        GlobalFree(p.image);
+        GlobalFree(d.image);
+    }
+}

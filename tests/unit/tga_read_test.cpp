@@ -2,12 +2,14 @@
 // against pictures this test codes itself (packets within and across rows),
 // colour maps of every entry size with first indices, the File information
 // text, files that lie about their sizes, and memory failures.
+#include "png_test_util.h"
 #include "read_buffer_util.h"
 #include "test_util.h"
 
 #include "core/image.h"
 #include "core/loader.h"
 #include "core/state.h"
+#include "formats/library/png_format.h"
 #include "formats/native/tga.h"
 
 #include <gtest/gtest.h>
@@ -536,4 +538,93 @@ TEST(TargaReader, MemoryFailures) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(Values(image), picture);
     GlobalFree(image);
+}
+
+// Grey files of 16 bits (image types 3 and 11) hold a grey byte and an alpha
+// byte: they read as 8-bit grey records with the alpha put onto white, pixel
+// for pixel as the PNG reader shows a grey PNG with the same samples and no
+// gamma chunk. A descriptor without attribute bits says there is no alpha.
+TEST(TargaReader, GreyWithAlpha) {
+    for (int type : {3, 11}) {
+        for (int descriptor : {0x08, 0x28, 0x18, 0x48, 0x00, 0x20}) {
+            for (int width : {1, 5, 130}) {
+                TgaHead h;
+                h.type = type;
+                h.bits = 16;
+                h.width = width;
+                h.height = 3;
+                h.descriptor = descriptor;
+                std::vector<uint32_t> picture = RunnyValues(width * 3, 0xFFFF);
+                picture[0] = 0x0040;                    // transparent
+                if (width > 1) picture[1] = 0xFF40;     // opaque
+                if (width > 2) picture[2] = 0x8000 | 9; // half over dark
+                const std::string what = "type " + std::to_string(type) + ", descriptor " +
+                                         std::to_string(descriptor) + ", width " +
+                                         std::to_string(width);
+                RecordMessages messages;
+                std::string text;
+                HGLOBAL image = Read(BuildTga(h, {}, picture), &text);
+                ASSERT_NE(image, nullptr) << what;
+                EXPECT_TRUE(messages.messages.empty()) << what;
+                EXPECT_TRUE(IsValidImageRecord(image)) << what;
+                const BITMAPINFOHEADER r = HeaderOf(image);
+                EXPECT_EQ(r.biBitCount, 8) << what;
+                EXPECT_EQ(r.biClrUsed, 0u) << what;
+                std::vector<uint32_t> ramp;
+                for (uint32_t i = 0; i < 256; i++) ramp.push_back(i * 0x010101);
+                EXPECT_EQ(RecordColors(image), ramp) << what;
+                EXPECT_NE(text.find("bits per pixel: 16 \n"), std::string::npos) << text;
+
+                // The same samples as a grey PNG with alpha, read by the PNG reader.
+                png::Parts s;
+                s.width = uint32_t(width);
+                s.height = 3;
+                s.depth = 8;
+                s.type = 4;
+                for (int y = 0; y < 3; y++) {
+                    Bytes row;
+                    for (int x = 0; x < width; x++) {
+                        const uint32_t v = picture[size_t(y * width + x)];
+                        row.push_back(BYTE(v));
+                        row.push_back(BYTE(v >> 8));
+                    }
+                    s.rows.push_back(row);
+                }
+                char pngText[INFO_TEXT_SIZE];
+                HGLOBAL shown =
+                    ReadPng(WriteTestFile("same.png", png::Build(s)).c_str(), nullptr, pngText, 32);
+                ASSERT_NE(shown, nullptr) << what;
+                const bool alpha = (descriptor & 0x0F) != 0;
+                for (int y = 0; y < 3; y++)
+                    for (int x = 0; x < width; x++) {
+                        const uint32_t v = picture[size_t(y * width + x)];
+                        const uint32_t want = alpha ? RawPixelAt(shown, x, y) : (v & 0xFF);
+                        ASSERT_EQ(RawPixelAt(image, x, y), want)
+                            << what << " at " << x << "," << y << ", grey " << (v & 0xFF)
+                            << ", alpha " << (v >> 8);
+                    }
+                if (alpha) {
+                    EXPECT_EQ(RawPixelAt(image, 0, 0), 255u) << what;
+                    if (width > 1) {
+                        EXPECT_EQ(RawPixelAt(image, 1, 0), 0x40u) << what;
+                    }
+                }
+                GlobalFree(shown);
+                GlobalFree(image);
+            }
+        }
+    }
+    // The grey record cannot be had: nothing is shown.
+    TgaHead h;
+    h.type = 3;
+    h.bits = 16;
+    h.width = 4;
+    h.height = 2;
+    h.descriptor = 8;
+    RecordMessages messages;
+    FailGlobalAllocAt(2);
+    HGLOBAL image = Read(BuildTga(h, {}, RunnyValues(8, 0xFFFF)));
+    FailGlobalAllocAt(0);
+    EXPECT_EQ(image, nullptr);
+    EXPECT_EQ(JoinedMessages(messages), "Memory Allocation Error");
 }

@@ -12,21 +12,6 @@
 #include <string>
 
 namespace {
-// A w x h true-colour bitmap of one colour (blue, green, red).
-Bytes Solid(int w, int h, uint8_t b, uint8_t g, uint8_t r) {
-    BmpSpec bmpFile;
-    bmpFile.width = w;
-    bmpFile.height = h;
-    Bytes row(size_t(3 * w));
-    for (int x = 0; x < w; x++) {
-        row[size_t(3 * x)] = b;
-        row[size_t(3 * x + 1)] = g;
-        row[size_t(3 * x + 2)] = r;
-    }
-    bmpFile.pixels = PadRows(std::vector<Bytes>(size_t(h), row));
-    return BuildBmp(bmpFile);
-}
-
 std::string ClassOf(HWND window) {
     char name[32] = "";
     GetClassNameA(window, name, sizeof name);
@@ -38,7 +23,7 @@ TEST(FullScreen, WidePictureScrollsHorizontallyByKeys) {
     int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
     ASSERT_GT(cy, 600);
     std::string dir = TestFolder("full");
-    WriteTestFile("full\\wide.bmp", Solid(cx + 976, 500, 0, 0xFF, 0));
+    WriteTestFile("full\\wide.bmp", SolidBitmap(cx + 976, 500, 0x00FF00));
     RunDialog(dir + "\\wide.bmp", [&](HWND dialog) {
         PumpMessages();
         SendMessageA(dialog, WM_COMMAND, IDC_FULL_SCREEN, 0);
@@ -59,20 +44,20 @@ TEST(FullScreen, WidePictureScrollsHorizontallyByKeys) {
                           {VK_END, -976}, {VK_RIGHT, -976}, {VK_NEXT, -976},
                           {VK_HOME, 0},   {VK_LEFT, 0},     {VK_DOWN, 0}};
         for (const auto& k : keys) {
-            SendMessageA(full, WM_KEYDOWN, k.key, 0);
+            PressKey(full, k.key);
             EXPECT_EQ(g_fullOffsetX, k.offset) << k.key;
             EXPECT_EQ(GetScrollPos(full, SB_HORZ), -k.offset) << k.key;
             EXPECT_TRUE(IsWindow(full)) << k.key;
         }
         EXPECT_EQ(g_fullOffsetY, 0);
         // The picture is drawn at the offset: green from the left edge.
-        SendMessageA(full, WM_KEYDOWN, VK_END, 0);
+        PressKey(full, VK_END);
         UpdateWindow(full);
         RECT client;
         GetClientRect(full, &client);
         EXPECT_EQ(WindowPixel(full, 0, client.bottom / 2), 0x00FF00u);
         EXPECT_EQ(WindowPixel(full, client.right - 1, client.bottom / 2), 0x00FF00u);
-        SendMessageA(full, WM_KEYDOWN, VK_ESCAPE, 0);
+        PressKey(full, VK_ESCAPE);
         EXPECT_FALSE(IsWindow(full));
         EXPECT_EQ(g_fullWindow, nullptr);
         EXPECT_FALSE(g_fullScreenRequest);
@@ -83,7 +68,7 @@ TEST(FullScreen, WidePictureScrollsHorizontallyByKeys) {
 
 TEST(FullScreen, SmallPictureIsCentredAndAClickCloses) {
     std::string dir = TestFolder("fullsmall");
-    WriteTestFile("fullsmall\\red.bmp", Solid(4, 2, 0, 0, 0xFF));
+    WriteTestFile("fullsmall\\red.bmp", SolidBitmap(4, 2, 0xFF0000));
     RunDialog(dir + "\\red.bmp", [&](HWND dialog) {
         PumpMessages();
         SendMessageA(dialog, WM_COMMAND, IDC_CENTER, 0);
@@ -110,9 +95,9 @@ TEST(FullScreen, SmallPictureIsCentredAndAClickCloses) {
 
 TEST(Slideshow, ShowsTheListInOrderAndWraps) {
     std::string dir = TestFolder("slides");
-    WriteTestFile("slides\\a.bmp", Solid(4, 4, 0, 0, 0xFF));
-    WriteTestFile("slides\\b.bmp", Solid(4, 4, 0, 0xFF, 0));
-    WriteTestFile("slides\\c.bmp", Solid(4, 4, 0xFF, 0, 0));
+    WriteTestFile("slides\\a.bmp", SolidBitmap(4, 4, 0xFF0000));
+    WriteTestFile("slides\\b.bmp", SolidBitmap(4, 4, 0x00FF00));
+    WriteTestFile("slides\\c.bmp", SolidBitmap(4, 4, 0x0000FF));
     RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
         PumpMessages();
         SendMessageA(dialog, WM_COMMAND, IDC_CENTER, 0);
@@ -146,7 +131,7 @@ TEST(Slideshow, ShowsTheListInOrderAndWraps) {
                     dark = WindowPixel(slide, x + dx, dy) != 0xFFFFFFu;
             EXPECT_TRUE(dark) << s.name;
         }
-        SendMessageA(slide, WM_KEYDOWN, VK_SPACE, 0);
+        PressKey(slide, VK_SPACE);
         EXPECT_FALSE(IsWindow(slide));
         EXPECT_EQ(g_slideWindow, nullptr);
         EXPECT_FALSE(g_slideTimer);

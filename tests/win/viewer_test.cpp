@@ -294,7 +294,10 @@ TEST(Viewer, KeysClicksAndTheCloseBoxCloseIt) {
         for (UINT message : messages) {
             HWND viewer = OpenWith(dialog, IDC_CENTER);
             ASSERT_TRUE(IsWindow(viewer));
-            SendMessageA(viewer, message, message == WM_KEYDOWN ? 'A' : 0, 0);
+            if (message == WM_KEYDOWN)
+                PressKey(viewer, 'A');
+            else
+                SendMessageA(viewer, message, 0, 0);
             EXPECT_FALSE(IsWindow(viewer)) << message;
             EXPECT_EQ(g_viewerWindow, nullptr) << message;
             EXPECT_NE(g_picture, nullptr) << message; // the picture stays for the preview

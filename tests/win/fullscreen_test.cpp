@@ -139,3 +139,94 @@ TEST(Slideshow, ShowsTheListInOrderAndWraps) {
         EXPECT_NE(g_picture, nullptr);
     });
 }
+
+namespace {
+// A picture larger than the screen both ways: its top 240 rows blue, below
+// them green left of x = 300 and red from there on.
+Bytes LargeQuarters(int w, int h) {
+    BmpSpec bmpFile;
+    bmpFile.width = w;
+    bmpFile.height = h;
+    Bytes blue, lower;
+    for (int x = 0; x < w; x++) {
+        blue.insert(blue.end(), {0xFF, 0, 0});
+        if (x < 300)
+            lower.insert(lower.end(), {0, 0xFF, 0});
+        else
+            lower.insert(lower.end(), {0, 0, 0xFF});
+    }
+    std::vector<Bytes> rows; // bottom row first
+    for (int y = h - 1; y >= 0; y--) rows.push_back(y < 240 ? blue : lower);
+    bmpFile.pixels = PadRows(rows);
+    return BuildBmp(bmpFile);
+}
+} // namespace
+
+TEST(FullScreen, WheelScrollsByNotchesAndThumbsMoveThePictureWhileDragged) {
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    std::string dir = TestFolder("wheel");
+    WriteTestFile("wheel\\large.bmp", LargeQuarters(cx + 500, cy + 500));
+    UINT lines = 3;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0));
+    ASSERT_GT(lines, 0u);
+    ASSERT_LT(lines, 40u); // a few lines a notch, not a page
+    const int notch = int(lines) * 8;
+    RunDialog(dir + "\\large.bmp", [&](HWND dialog) {
+        PumpMessages();
+        SendMessageA(dialog, WM_COMMAND, IDC_FULL_SCREEN, 0);
+        HWND full = g_fullWindow;
+        ASSERT_TRUE(IsWindow(full));
+        ASSERT_EQ(GetWindowLongA(full, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL),
+                  LONG(WS_HSCROLL | WS_VSCROLL));
+        ASSERT_TRUE(GiveFocus(full));
+        const int vMax = g_fullMaxY, hMax = g_fullMaxX;
+        ASSERT_GT(vMax, 4 * notch);
+        struct {
+            UINT message;
+            WORD keys;
+            int delta;
+            int x, y; // offsets afterwards
+        } const turns[] = {
+            {WM_MOUSEWHEEL, 0, -120, 0, -notch},        // towards the user: down
+            {WM_MOUSEWHEEL, 0, -60, 0, -notch},         // half a notch waits
+            {WM_MOUSEWHEEL, 0, -60, 0, -2 * notch},     // for the other half
+            {WM_MOUSEWHEEL, 0, 360, 0, 0},              // up, stopping at the top
+            {WM_MOUSEWHEEL, MK_SHIFT, -120, -notch, 0}, // with Shift: sideways
+            {WM_MOUSEHWHEEL, 0, 240, -3 * notch, 0},    // tilted right
+            {WM_MOUSEHWHEEL, 0, -480, 0, 0},            // and left, back to the edge
+            {WM_MOUSEWHEEL, 0, -30000, 0, -vMax},       // far down stops at the end
+            {WM_MOUSEWHEEL, MK_SHIFT, 120, 0, -vMax},   // Shift and up at the left edge
+        };
+        for (const auto& t : turns) {
+            SendMessageA(full, t.message, MAKEWPARAM(t.keys, WORD(short(t.delta))),
+                         MAKELPARAM(cx / 2, cy / 2));
+            SCOPED_TRACE(testing::Message() << t.message << " " << t.keys << " " << t.delta);
+            EXPECT_EQ(g_fullOffsetX, t.x);
+            EXPECT_EQ(g_fullOffsetY, t.y);
+            EXPECT_EQ(GetScrollPos(full, SB_HORZ), -t.x);
+            EXPECT_EQ(GetScrollPos(full, SB_VERT), -t.y);
+        }
+        // Dragging a thumb moves the picture at once.
+        SendMessageA(full, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 200), 0);
+        SendMessageA(full, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 300), 0);
+        EXPECT_EQ(g_fullOffsetX, -300);
+        EXPECT_EQ(g_fullOffsetY, -200);
+        EXPECT_EQ(GetScrollPos(full, SB_HORZ), 300);
+        EXPECT_EQ(GetScrollPos(full, SB_VERT), 200);
+        UpdateWindow(full);
+        EXPECT_EQ(WindowPixel(full, 0, 0), 0x0000FFu);  // picture (300, 200): blue rows
+        EXPECT_EQ(WindowPixel(full, 0, 39), 0x0000FFu); // (300, 239)
+        EXPECT_EQ(WindowPixel(full, 0, 40), 0xFF0000u); // (300, 240): red from x = 300
+        EXPECT_EQ(WindowPixel(full, 10, 100), 0xFF0000u);
+        SendMessageA(full, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 290), 0);
+        UpdateWindow(full);
+        EXPECT_EQ(WindowPixel(full, 9, 100), 0x00FF00u); // (299, 300): green
+        EXPECT_EQ(WindowPixel(full, 10, 100), 0xFF0000u);
+        // Let go where it was dragged to.
+        SendMessageA(full, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 290), 0);
+        EXPECT_EQ(g_fullOffsetX, -290);
+        EXPECT_LE(hMax, 65535); // positions travel in 16 bits here
+        PressKey(full, VK_ESCAPE);
+        EXPECT_FALSE(IsWindow(full));
+    });
+}

@@ -105,6 +105,7 @@ void DeleteFile(HWND window) {
     } else {
         DestroyWindow(window);
         g_viewerWindow = nullptr;
+        RedrawPictureWindows(); // the empty frame
     }
 }
 

@@ -230,3 +230,47 @@ TEST(FullScreen, WheelScrollsByNotchesAndThumbsMoveThePictureWhileDragged) {
         EXPECT_FALSE(IsWindow(full));
     });
 }
+
+TEST(Slideshow, EndingShowsItsLastPictureInTheViewerAndThePreview) {
+    std::string dir = TestFolder("slideend");
+    WriteTestFile("slideend\\a.bmp", SolidBitmap(4, 4, 0xFF0000));
+    WriteTestFile("slideend\\b.bmp", SolidBitmap(4, 4, 0x00FF00));
+    RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
+        PumpMessages();
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        for (bool byKey : {true, false}) {
+            SCOPED_TRACE(byKey ? "ended by a key" : "ended by a click");
+            ConfirmFile(dialog, "a.bmp");
+            SendMessageA(dialog, WM_COMMAND, IDC_CENTER, 0);
+            HWND viewer = g_viewerWindow;
+            ASSERT_TRUE(IsWindow(viewer));
+            UpdateWindow(viewer);
+            RECT client;
+            GetClientRect(viewer, &client);
+            int x = (client.right - 4) / 2 + 1, y = (client.bottom - 4) / 2 + 1;
+            ASSERT_EQ(WindowPixel(viewer, x, y), 0xFF0000u);
+            SendMessageA(viewer, WM_COMMAND, CM_SLIDESHOW, 0);
+            HWND slide = g_slideWindow;
+            ASSERT_TRUE(IsWindow(slide));
+            UpdateWindow(slide);
+            SendMessageA(slide, WM_TIMER, 0, 0);
+            UpdateWindow(slide);
+            ASSERT_STREQ(g_fileName, "b.bmp");
+            if (byKey)
+                PressKey(slide, VK_ESCAPE);
+            else
+                SendMessageA(slide, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+            PumpMessages();
+            ASSERT_FALSE(IsWindow(slide));
+            ASSERT_TRUE(IsWindow(viewer));
+            UpdateWindow(viewer);
+            // The viewer and the preview show the picture the commands act on.
+            EXPECT_EQ(WindowText(viewer),
+                      "b.bmp     " + std::to_string(SolidBitmap(4, 4, 0).size()) + " bytes");
+            EXPECT_EQ(WindowPixel(viewer, x, y), 0x00FF00u);
+            EXPECT_EQ(WindowPixel(preview, 160, 160), 0x00FF00u);
+            SendMessageA(viewer, WM_COMMAND, CM_CLOSE_FILE, 0);
+            ASSERT_FALSE(IsWindow(viewer));
+        }
+    });
+}

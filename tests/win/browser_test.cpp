@@ -121,3 +121,86 @@ TEST(Browser, MissingCommandLineFileLeavesNothingSelected) {
         EXPECT_EQ(g_viewKind, KIND_NONE);
     });
 }
+
+namespace {
+// A 64 x 32 bitmap: the left half red, the right half blue.
+Bytes RedBlueHalves() {
+    BmpSpec bmpFile;
+    bmpFile.width = 64;
+    bmpFile.height = 32;
+    Bytes row;
+    for (int x = 0; x < 64; x++)
+        if (x < 32)
+            row.insert(row.end(), {0, 0, 0xFF});
+        else
+            row.insert(row.end(), {0xFF, 0, 0});
+    bmpFile.pixels = PadRows(std::vector<Bytes>(32, row));
+    return BuildBmp(bmpFile);
+}
+
+RECT ScreenRect(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return r;
+}
+} // namespace
+
+TEST(Browser, TheWholePreviewSquareShowsOnTheScreen) {
+    std::string dir = TestFolder("square");
+    WriteTestFile("square\\halves.bmp", RedBlueHalves());
+    RunDialog(dir + "\\halves.bmp", [&](HWND dialog) {
+        PumpMessages();
+        ASSERT_TRUE(GiveFocus(GetDlgItem(dialog, IDC_FILE_LIST)));
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        RECT client;
+        GetClientRect(preview, &client);
+        EXPECT_GE(client.right, 324);
+        EXPECT_GE(client.bottom, 324);
+        PumpMessages();
+        // A screenshot: each half covers 160 x 320 pixels of the square.
+        RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        EXPECT_EQ(CountScreenPixels(screen, 0xFF0000), 160 * 320);
+        EXPECT_EQ(CountScreenPixels(screen, 0x0000FF), 160 * 320);
+        // All of them inside the preview button.
+        EXPECT_EQ(CountScreenPixels(ScreenRect(preview), 0xFF0000), 160 * 320);
+    });
+}
+
+TEST(Browser, ThePreviewButtonAndTheDialogGrowToHoldTheSquare) {
+    RunDialog("", [&](HWND dialog) {
+        PumpMessages();
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        // Button sizes a dialog font might give, and how much each must grow.
+        struct {
+            int w, h, growW, growH;
+        } const cases[] = {{216, 200, 108, 124},
+                           {330, 300, 0, 24},
+                           {300, 330, 24, 0},
+                           {324, 324, 0, 0},
+                           {400, 360, 0, 0}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.w << " x " << c.h);
+            SetWindowPos(preview, nullptr, 0, 0, c.w, c.h, SWP_NOMOVE | SWP_NOZORDER);
+            RECT dialogBefore = ScreenRect(dialog), buttonBefore = ScreenRect(preview);
+            RECT clientBefore;
+            GetClientRect(dialog, &clientBefore);
+            FitPreviewSquare(dialog);
+            RECT dialogAfter = ScreenRect(dialog), buttonAfter = ScreenRect(preview);
+            EXPECT_EQ(buttonAfter.left, buttonBefore.left);
+            EXPECT_EQ(buttonAfter.top, buttonBefore.top);
+            EXPECT_EQ(buttonAfter.right - buttonAfter.left, c.w + c.growW);
+            EXPECT_EQ(buttonAfter.bottom - buttonAfter.top, c.h + c.growH);
+            // The dialog grows by as much when the button would reach past it.
+            RECT clientAfter;
+            GetClientRect(dialog, &clientAfter);
+            POINT corner = {buttonAfter.right, buttonAfter.bottom};
+            ScreenToClient(dialog, &corner);
+            EXPECT_LE(corner.x, clientAfter.right);
+            EXPECT_LE(corner.y, clientAfter.bottom);
+            EXPECT_GE(clientAfter.right, clientBefore.right);
+            EXPECT_GE(clientAfter.bottom, clientBefore.bottom);
+            EXPECT_EQ(dialogAfter.left, dialogBefore.left);
+            EXPECT_EQ(dialogAfter.top, dialogBefore.top);
+        }
+    });
+}

@@ -175,10 +175,14 @@ void FitPreviewSquare(HWND dialog) {
     LONG moreW = std::max(0L, button.right + growW + marginRight - client.right);
     LONG moreH = std::max(0L, button.bottom + growH + marginBottom - client.bottom);
     if (moreW == 0 && moreH == 0) return;
-    RECT frame;
+    RECT frame, work;
     GetWindowRect(dialog, &frame);
-    SetWindowPos(dialog, nullptr, 0, 0, frame.right - frame.left + moreW,
-                 frame.bottom - frame.top + moreH, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    LONG width = frame.right - frame.left + moreW, height = frame.bottom - frame.top + moreH;
+    // Grown past the bottom of the screen, it moves up as far as it can.
+    LONG top = frame.top;
+    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) && top + height > work.bottom)
+        top = std::max(work.top, work.bottom - height);
+    SetWindowPos(dialog, nullptr, frame.left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 UINT_PTR CALLBACK BrowserHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

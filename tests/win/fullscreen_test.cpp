@@ -274,3 +274,46 @@ TEST(Slideshow, EndingShowsItsLastPictureInTheViewerAndThePreview) {
         }
     });
 }
+
+TEST(FullScreen, ThumbPositionsPastSixteenBitsAreTakenFromTheBar) {
+    // A scroll range of 70000: the message's 16 bits cannot carry the thumb.
+    const int w = GetSystemMetrics(SM_CXSCREEN) + 70000;
+    BmpSpec bmpFile;
+    bmpFile.width = w;
+    bmpFile.height = 8;
+    Bytes row;
+    for (int x = 0; x < w; x++)
+        if (x < 68000)
+            row.insert(row.end(), {0, 0xFF, 0}); // green
+        else
+            row.insert(row.end(), {0, 0, 0xFF}); // red from x = 68000
+    bmpFile.pixels = PadRows(std::vector<Bytes>(8, row));
+    std::string dir = TestFolder("longbar");
+    WriteTestFile("longbar\\long.bmp", BuildBmp(bmpFile));
+    RunDialog(dir + "\\long.bmp", [&](HWND dialog) {
+        PumpMessages();
+        SendMessageA(dialog, WM_COMMAND, IDC_FULL_SCREEN, 0);
+        HWND full = g_fullWindow;
+        ASSERT_TRUE(IsWindow(full));
+        int low = -1, high = -1;
+        GetScrollRange(full, SB_HORZ, &low, &high);
+        ASSERT_EQ(high, 70000);
+        RECT client;
+        GetClientRect(full, &client);
+        int y = (client.bottom - 8) / 2 + 4;
+        for (WORD code : {WORD(SB_THUMBTRACK), WORD(SB_THUMBPOSITION)}) {
+            for (int position : {68000, 67999, 70000}) {
+                SCOPED_TRACE(testing::Message() << code << " to " << position);
+                SetScrollPos(full, SB_HORZ, position, FALSE); // where the bar's thumb is
+                SendMessageA(full, WM_HSCROLL, MAKEWPARAM(code, WORD(position & 0xFFFF)), 0);
+                EXPECT_EQ(g_fullOffsetX, -position);
+                EXPECT_EQ(GetScrollPos(full, SB_HORZ), position);
+                UpdateWindow(full);
+                EXPECT_EQ(WindowPixel(full, 0, y), position < 68000 ? 0x00FF00u : 0xFF0000u);
+                EXPECT_EQ(WindowPixel(full, 1, y), 0xFF0000u);
+            }
+        }
+        PressKey(full, VK_ESCAPE);
+        EXPECT_FALSE(IsWindow(full));
+    });
+}

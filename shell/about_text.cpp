@@ -1,7 +1,7 @@
+// The About box's line on what the program views, from the reader table.
 #include "shell/about_text.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 // Whether the loader turns files of this format into a picture.

@@ -7,6 +7,8 @@
 #include "shell/geometry.h"
 #include "tools/reduce.h"
 
+#include <climits>
+
 namespace {
 FullScreenScroll ScrollForPicture() {
     FullScreenScroll none = {SCROLL_NONE, 0, 0};

@@ -4,6 +4,7 @@
 #include "core/state.h"
 #include "shell/resource.h"
 
+#include <algorithm>
 #include <cstring>
 
 bool g_firstDialogInit = true;
@@ -71,6 +72,7 @@ LRESULT CALLBACK PreviewProc(HWND control, UINT message, WPARAM wParam, LPARAM l
 }
 
 UINT_PTR InitDialog(HWND dialog) {
+    FitPreviewSquare(dialog);
     g_previewLeft = 0;
     g_previewTop = 0;
     g_previewWidth = 320;
@@ -152,6 +154,36 @@ UINT_PTR Command(HWND dialog, WPARAM id) {
 }
 
 } // namespace
+
+void FitPreviewSquare(HWND dialog) {
+    // The square, its frame 3 pixels beyond it and a pixel to spare.
+    const int side = 320 + 4;
+    HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+    if (!preview) return;
+    RECT button, inner, client;
+    GetWindowRect(preview, &button);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&button), 2);
+    GetClientRect(preview, &inner);
+    GetClientRect(dialog, &client);
+    int growW = std::max(0, side - int(inner.right)), growH = std::max(0, side - int(inner.bottom));
+    if (growW == 0 && growH == 0) return;
+    SetWindowPos(preview, nullptr, 0, 0, button.right - button.left + growW,
+                 button.bottom - button.top + growH, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The dialog keeps the margin it had beside and below the button.
+    LONG marginRight = std::max(0L, client.right - button.right);
+    LONG marginBottom = std::max(0L, client.bottom - button.bottom);
+    LONG moreW = std::max(0L, button.right + growW + marginRight - client.right);
+    LONG moreH = std::max(0L, button.bottom + growH + marginBottom - client.bottom);
+    if (moreW == 0 && moreH == 0) return;
+    RECT frame, work;
+    GetWindowRect(dialog, &frame);
+    LONG width = frame.right - frame.left + moreW, height = frame.bottom - frame.top + moreH;
+    // Grown past the bottom of the screen, it moves up as far as it can.
+    LONG top = frame.top;
+    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) && top + height > work.bottom)
+        top = std::max(work.top, work.bottom - height);
+    SetWindowPos(dialog, nullptr, frame.left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 UINT_PTR CALLBACK BrowserHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

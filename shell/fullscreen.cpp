@@ -7,6 +7,8 @@
 #include "shell/geometry.h"
 #include "tools/reduce.h"
 
+#include <climits>
+
 namespace {
 FullScreenScroll ScrollForPicture() {
     FullScreenScroll none = {SCROLL_NONE, 0, 0};
@@ -50,12 +52,44 @@ void Close(HWND window) {
     g_fullWindow = nullptr;
 }
 
+void ShowOffset(HWND window, bool vertical) {
+    InvalidateRect(window, nullptr, FALSE);
+    SetScrollPos(window, vertical ? SB_VERT : SB_HORZ, -(vertical ? g_fullOffsetY : g_fullOffsetX),
+                 TRUE);
+}
+
 void Scroll(HWND window, bool vertical, WPARAM wParam) {
     int code = LOWORD(wParam), position = HIWORD(wParam);
+    int maximum = vertical ? g_fullMaxY : g_fullMaxX;
+    if ((code == SB_THUMBTRACK || code == SB_THUMBPOSITION) && maximum > 0xFFFF) {
+        // The message carries 16 bits of the thumb's position; the bar has all of them.
+        SCROLLINFO info = {};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_TRACKPOS;
+        if (GetScrollInfo(window, vertical ? SB_VERT : SB_HORZ, &info)) position = info.nTrackPos;
+    }
     int& offset = vertical ? g_fullOffsetY : g_fullOffsetX;
-    offset = ScrolledOffset(code, vertical, offset, vertical ? g_fullMaxY : g_fullMaxX, position);
-    InvalidateRect(window, nullptr, FALSE);
-    SetScrollPos(window, vertical ? SB_VERT : SB_HORZ, -offset, TRUE);
+    offset = ScrolledOffset(code, vertical, offset, maximum, position);
+    ShowOffset(window, vertical);
+}
+
+// What is left of a wheel notch on each axis (fine-grained wheels send less).
+int g_wheelRemainder[2] = {0, 0};
+
+// The wheel scrolls like the arrow keys, by the system's lines a notch (a
+// screenful when it is set to pages); delta > 0 scrolls towards the start.
+void Wheel(HWND window, bool vertical, int delta) {
+    UINT lines = 3;
+    SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    if (lines == WHEEL_PAGESCROLL || lines > 10000) {
+        RECT client;
+        GetClientRect(window, &client);
+        lines = UINT((vertical ? client.bottom : client.right) / 8);
+    }
+    int& offset = vertical ? g_fullOffsetY : g_fullOffsetX;
+    offset = WheelScrolledOffset(offset, vertical ? g_fullMaxY : g_fullMaxX, delta, int(lines),
+                                 &g_wheelRemainder[vertical ? 1 : 0]);
+    ShowOffset(window, vertical);
 }
 
 void Key(HWND window, WPARAM key) {
@@ -83,6 +117,7 @@ void OpenFullScreen() {
     if (s.bars & SCROLL_VERTICAL) style |= WS_VSCROLL;
     if (s.bars & SCROLL_HORIZONTAL) style |= WS_HSCROLL;
     g_fullOffsetX = g_fullOffsetY = 0;
+    g_wheelRemainder[0] = g_wheelRemainder[1] = 0;
     g_fullMaxX = s.hMax;
     g_fullMaxY = s.vMax;
     HWND window = CreateScreenWindow("Full", "A", style);
@@ -115,6 +150,14 @@ LRESULT CALLBACK FullScreenProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_HSCROLL:
     case WM_VSCROLL:
         Scroll(window, message == WM_VSCROLL, wParam);
+        return 0;
+    case WM_MOUSEWHEEL:
+        // Shift turns the wheel sideways.
+        Wheel(window, !(GET_KEYSTATE_WPARAM(wParam) & MK_SHIFT), GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_MOUSEHWHEEL:
+        // Tilted right (positive) moves towards the right edge.
+        Wheel(window, false, -GET_WHEEL_DELTA_WPARAM(wParam));
         return 0;
     case WM_LBUTTONDOWN:
         Close(window);

@@ -63,14 +63,27 @@ int ScrolledOffset(int code, bool vertical, int offset, int maximum, int positio
     case 3: // SB_PAGEDOWN
         return vertical ? -maximum : offset;
     case 4: // SB_THUMBPOSITION
-        return -position;
+    case 5: // SB_THUMBTRACK
+        return position < 0 ? 0 : position > maximum ? -maximum : -position;
     case 6: // SB_TOP
         return 0;
     case 7: // SB_BOTTOM
         return -maximum;
-    default: // SB_THUMBTRACK and anything else
+    default: // SB_ENDSCROLL and anything else
         return offset;
     }
+}
+
+int WheelScrolledOffset(int offset, int maximum, int delta, int linesPerNotch, int* remainder) {
+    const int notch = 120; // WHEEL_DELTA
+    if ((*remainder < 0 && delta > 0) || (*remainder > 0 && delta < 0)) *remainder = 0;
+    int64_t total = int64_t(*remainder) + delta;
+    int64_t notches = total / notch;
+    *remainder = int(total - notches * notch);
+    int64_t moved = int64_t(offset) + notches * (linesPerNotch < 0 ? 0 : linesPerNotch) * 8;
+    if (moved > 0) return 0;
+    if (moved < -int64_t(maximum)) return -maximum;
+    return int(moved);
 }
 
 PrintLayout RasterPrintLayout(int pageW, int pageH, int w, int h, bool large, bool tiled) {

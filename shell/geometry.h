@@ -32,8 +32,17 @@ void FullScreenOrigin(int bars, int w, int h, int cw, int ch, int hOffset, int v
                       int* y);
 
 // The drawing offset (0 or negative) after a scroll-bar code (SB_LINEUP ..
-// SB_BOTTOM) on the vertical or horizontal bar; position is the thumb's.
+// SB_BOTTOM) on the vertical or horizontal bar; position is the thumb's, and
+// the thumb moves the picture while it is dragged (SB_THUMBTRACK) as well as
+// where it is let go (SB_THUMBPOSITION), kept within 0 .. maximum.
 int ScrolledOffset(int code, bool vertical, int offset, int maximum, int position);
+
+// The drawing offset after the mouse wheel turned by delta (120 a notch,
+// positive away from the user, which scrolls towards the start), moving
+// linesPerNotch lines of 8 pixels a notch, kept within -maximum .. 0.
+// remainder carries what is left of a notch between messages (fine-grained
+// wheels send less than 120); a turn the other way drops it.
+int WheelScrolledOffset(int offset, int maximum, int delta, int linesPerNotch, int* remainder);
 
 // How a w x h raster picture is placed on a W x H printer page: copies of
 // tileW x tileH in a grid of columns x rows from (x0, y0). Normal scales a

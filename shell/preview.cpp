@@ -145,8 +145,16 @@ void LoadNeighbour(HWND target, int) {
         ShowInNameBox("");
         InvalidateRect(target, nullptr, TRUE);
     }
+    // The viewer behind a slideshow and the preview behind the viewer follow too.
+    RedrawPictureWindows();
     if (slideshow) {
         g_direction = 1;
         SetTimer(target, 0, 3000, nullptr);
     }
+}
+
+void RedrawPictureWindows() {
+    if (g_viewerWindow && IsWindow(g_viewerWindow)) InvalidateRect(g_viewerWindow, nullptr, TRUE);
+    if (g_previewControl && IsWindow(g_previewControl))
+        InvalidateRect(g_previewControl, nullptr, FALSE);
 }

@@ -21,6 +21,9 @@
 #define IDC_PREVIEW 1008
 #define IDC_HELP_BUTTON 1015
 
+// The About box's line on what the program views, filled in when it opens.
+#define IDC_ABOUT_VIEWS 1200
+
 #define CM_CLOSE_FILE 102
 #define CM_PRINT_NORMAL 103
 #define CM_PRINT_LARGE 104

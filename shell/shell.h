@@ -41,6 +41,12 @@ int DisplayDepth(HDC dc);
 void LoadPreview(HWND dialog, int left, int top, int width, int height);
 // Steps the browser's selection by g_direction and loads that file for target.
 void LoadNeighbour(HWND target, int unused);
+// Marks the viewer and the browser's preview for drawing again, after a load
+// changed the current picture while other windows may cover them.
+void RedrawPictureWindows();
+// Grows the preview button to hold the whole square and its frame, and the
+// dialog with it, when the template's font made them smaller.
+void FitPreviewSquare(HWND dialog);
 // The white, black-outlined square the preview is drawn in.
 void DrawPreviewFrame(HDC dc, int left, int top, int width, int height);
 // Stretches the current raster picture into the preview rectangle.

@@ -49,6 +49,8 @@ void End(HWND window) {
     g_slideTimer = false;
     DestroyWindow(window);
     g_slideWindow = nullptr;
+    // The picture last shown stays current: the viewer and the preview show it.
+    RedrawPictureWindows();
 }
 } // namespace
 

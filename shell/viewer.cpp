@@ -2,7 +2,9 @@
 #include "shell/shell.h"
 
 #include "core/image.h"
+#include "core/loader.h"
 #include "core/state.h"
+#include "shell/about_text.h"
 #include "shell/resource.h"
 #include "tools/commands.h"
 #include "tools/reduce.h"
@@ -103,11 +105,17 @@ void DeleteFile(HWND window) {
     } else {
         DestroyWindow(window);
         g_viewerWindow = nullptr;
+        RedrawPictureWindows(); // the empty frame
     }
 }
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_INITDIALOG) {
+        char line[100];
+        AboutViewsLine(g_readers, line, sizeof line);
+        SetDlgItemTextA(dialog, IDC_ABOUT_VIEWS, line);
+        return TRUE;
+    }
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         EndDialog(dialog, 1);
         return TRUE;

@@ -78,13 +78,22 @@ TEST(ShellGeometry, ScrollCodesMoveTheOffsetWithinTheRange) {
         int offset, position, expected;
     } const cases[] = {
         {0, false, 0, 0, 0}, // line up at the top stays
-        {0, false, -20, 0, -12},   {0, true, -4, 0, 0},
-        {1, false, 0, 0, -8},      {1, false, -972, 0, -976}, // not past the maximum
-        {1, true, -976, 0, -976},  {2, true, -300, 0, 0},
+        {0, false, -20, 0, -12},
+        {0, true, -4, 0, 0},
+        {1, false, 0, 0, -8},
+        {1, false, -972, 0, -976}, // not past the maximum
+        {1, true, -976, 0, -976},
+        {2, true, -300, 0, 0},
         {2, false, -300, 0, -300}, // page keys move only the vertical bar
-        {3, true, -3, 0, -976},    {3, false, -3, 0, -3},
-        {4, false, -3, 500, -500}, {5, true, -3, 500, -3},
-        {6, false, -300, 0, 0},    {7, false, 0, 0, -976},
+        {3, true, -3, 0, -976},
+        {3, false, -3, 0, -3},
+        {4, false, -3, 500, -500},
+        {5, true, -3, 500, -500}, // dragging moves the picture too
+        {4, true, -3, 976, -976},
+        {5, false, 0, 977, -976}, // a thumb past the range stops at its end
+        {5, true, -40, -2, 0},
+        {6, false, -300, 0, 0},
+        {7, false, 0, 0, -976},
         {8, true, -10, 0, -10}, // SB_ENDSCROLL changes nothing
     };
     for (const auto& c : cases)
@@ -121,5 +130,34 @@ TEST(ShellGeometry, RasterPrintLayoutScalesByWholeMultiples) {
         EXPECT_EQ(p.rows, c.expected.rows) << c.w << "x" << c.h << " " << c.large << c.tiled;
         EXPECT_EQ(p.x0, c.expected.x0) << c.w << "x" << c.h << " " << c.large << c.tiled;
         EXPECT_EQ(p.y0, c.expected.y0) << c.w << "x" << c.h << " " << c.large << c.tiled;
+    }
+}
+
+TEST(ShellGeometry, WheelNotchesScrollLinesOfEightPixels) {
+    // Each row turns the wheel by delta starting from offset with remainder
+    // carried in; 976 is the maximum.
+    struct {
+        int offset, delta, lines, remainderIn;
+        int expected, remainderOut;
+    } const cases[] = {
+        {0, -120, 3, 0, -24, 0},       // one notch towards the user: three lines down
+        {-24, 120, 3, 0, 0, 0},        // and back up
+        {-100, -240, 3, 0, -148, 0},   // two notches at once
+        {0, -60, 3, 0, 0, -60},        // half a notch waits for the other half
+        {0, -60, 3, -60, -24, 0},      // which completes it
+        {0, -200, 3, 0, -24, -80},     // a notch and two thirds
+        {-24, 60, 3, -60, -24, 60},    // turning back drops what was left the other way
+        {-8, 120, 3, 0, 0, 0},         // not above 0
+        {-970, -120, 3, 0, -976, 0},   // not below the maximum
+        {-200, -120, 0, 0, -200, 0},   // no lines a notch: no scrolling
+        {0, -120, 100, 0, -800, 0},    // many lines a notch
+        {-500, 120, 1000000, 0, 0, 0}, // huge line counts do not overflow
+    };
+    for (const auto& c : cases) {
+        int remainder = c.remainderIn;
+        EXPECT_EQ(WheelScrolledOffset(c.offset, 976, c.delta, c.lines, &remainder), c.expected)
+            << c.offset << " " << c.delta << " " << c.lines << " " << c.remainderIn;
+        EXPECT_EQ(remainder, c.remainderOut)
+            << c.offset << " " << c.delta << " " << c.lines << " " << c.remainderIn;
     }
 }

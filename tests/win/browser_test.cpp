@@ -121,3 +121,103 @@ TEST(Browser, MissingCommandLineFileLeavesNothingSelected) {
         EXPECT_EQ(g_viewKind, KIND_NONE);
     });
 }
+
+namespace {
+// A 64 x 32 bitmap: the left half red, the right half blue.
+Bytes RedBlueHalves() {
+    BmpSpec bmpFile;
+    bmpFile.width = 64;
+    bmpFile.height = 32;
+    Bytes row;
+    for (int x = 0; x < 64; x++)
+        if (x < 32)
+            row.insert(row.end(), {0, 0, 0xFF});
+        else
+            row.insert(row.end(), {0xFF, 0, 0});
+    bmpFile.pixels = PadRows(std::vector<Bytes>(32, row));
+    return BuildBmp(bmpFile);
+}
+
+RECT ScreenRect(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    return r;
+}
+} // namespace
+
+TEST(Browser, TheWholePreviewSquareShowsOnTheScreen) {
+    std::string dir = TestFolder("square");
+    WriteTestFile("square\\halves.bmp", RedBlueHalves());
+    RunDialog(dir + "\\halves.bmp", [&](HWND dialog) {
+        PumpMessages();
+        ASSERT_TRUE(GiveFocus(GetDlgItem(dialog, IDC_FILE_LIST)));
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        RECT client;
+        GetClientRect(preview, &client);
+        EXPECT_GE(client.right, 324);
+        EXPECT_GE(client.bottom, 324);
+        PumpMessages();
+        // A screenshot of the dialog: each half covers 160 x 320 pixels of the
+        // square, all of them inside the preview button.
+        RECT shown = ScreenRect(dialog);
+        RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        EXPECT_TRUE(shown.left >= 0 && shown.top >= 0 && shown.right <= screen.right &&
+                    shown.bottom <= screen.bottom);
+        EXPECT_EQ(CountScreenPixels(shown, 0xFF0000), 160 * 320);
+        EXPECT_EQ(CountScreenPixels(shown, 0x0000FF), 160 * 320);
+        EXPECT_EQ(CountScreenPixels(ScreenRect(preview), 0xFF0000), 160 * 320);
+        EXPECT_EQ(CountScreenPixels(ScreenRect(preview), 0x0000FF), 160 * 320);
+    });
+}
+
+TEST(Browser, ThePreviewButtonAndTheDialogGrowToHoldTheSquare) {
+    RunDialog("", [&](HWND dialog) {
+        PumpMessages();
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        RECT work;
+        ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+        // Button sizes a dialog font might give, and how much each must grow;
+        // some with the dialog moved to the bottom of the screen first.
+        struct {
+            int w, h, growW, growH;
+            bool atBottom;
+        } const cases[] = {{216, 200, 108, 124, false}, {330, 300, 0, 24, false},
+                           {300, 330, 24, 0, false},    {324, 324, 0, 0, false},
+                           {400, 360, 0, 0, false},     {216, 200, 108, 124, true},
+                           {324, 324, 0, 0, true}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << (c.atBottom ? " low" : ""));
+            SetWindowPos(preview, nullptr, 0, 0, c.w, c.h, SWP_NOMOVE | SWP_NOZORDER);
+            if (c.atBottom) {
+                RECT r = ScreenRect(dialog);
+                SetWindowPos(dialog, nullptr, r.left, work.bottom - (r.bottom - r.top), 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER);
+            }
+            RECT dialogBefore = ScreenRect(dialog), buttonBefore = ScreenRect(preview);
+            RECT clientBefore;
+            GetClientRect(dialog, &clientBefore);
+            FitPreviewSquare(dialog);
+            RECT dialogAfter = ScreenRect(dialog), buttonAfter = ScreenRect(preview);
+            EXPECT_EQ(buttonAfter.right - buttonAfter.left, c.w + c.growW);
+            EXPECT_EQ(buttonAfter.bottom - buttonAfter.top, c.h + c.growH);
+            // The button keeps its place in the dialog, which holds it whole.
+            EXPECT_EQ(buttonAfter.left - dialogAfter.left, buttonBefore.left - dialogBefore.left);
+            EXPECT_EQ(buttonAfter.top - dialogAfter.top, buttonBefore.top - dialogBefore.top);
+            RECT clientAfter;
+            GetClientRect(dialog, &clientAfter);
+            POINT corner = {buttonAfter.right, buttonAfter.bottom};
+            ScreenToClient(dialog, &corner);
+            EXPECT_LE(corner.x, clientAfter.right);
+            EXPECT_LE(corner.y, clientAfter.bottom);
+            EXPECT_GE(clientAfter.right, clientBefore.right);
+            EXPECT_GE(clientAfter.bottom, clientBefore.bottom);
+            // It stays where it was unless it would reach below the screen.
+            EXPECT_EQ(dialogAfter.left, dialogBefore.left);
+            if (c.growH == 0 || !c.atBottom)
+                EXPECT_EQ(dialogAfter.top, dialogBefore.top);
+            else
+                EXPECT_EQ(dialogAfter.top, dialogBefore.top - c.growH);
+            EXPECT_LE(dialogAfter.bottom, work.bottom);
+        }
+    });
+}

@@ -29,16 +29,15 @@ program=$!
 count() { convert "$work/shot.png" -fill black +opaque "$1" -fill white -opaque "$1" \
     -format "%[fx:round(mean*w*h)]" info:; }
 
-# The preview is 320 x 320: each half covers 160 x 320 pixels, less what the
-# preview button clips (Wine's dialog font makes the button somewhat smaller
-# than 320 pixels). The screen is read until both show, for at most a minute.
+# The preview is 320 x 320: each half covers exactly 160 x 320 pixels when the
+# whole square shows. The screen is read until both show, for at most a minute.
 shown=0
 for _ in $(seq 60); do
     sleep 1
     import -window root "$work/shot.png" 2> /dev/null || continue
     red=$(count "#FF0000")
     blue=$(count "#0000FF")
-    if [ "$red" -ge 40000 ] && [ "$blue" -ge 40000 ]; then
+    if [ "$red" -eq 51200 ] && [ "$blue" -eq 51200 ]; then
         shown=1
         break
     fi

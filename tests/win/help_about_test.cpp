@@ -40,6 +40,52 @@ std::string HelpBesideProgram() {
     return path.substr(0, path.rfind('\\')) + "\\ZendraHelp.hlp";
 }
 
+// A 16 x 16 two-colour icon: directory, one entry, its bitmap header (double
+// height for the mask), colour table, image rows and mask rows.
+Bytes SmallIcon() {
+    Bytes b;
+    Put16(b, 0);
+    Put16(b, 1); // icon
+    Put16(b, 1); // one image
+    b.insert(b.end(), {16, 16, 2, 0});
+    Put16(b, 1);
+    Put16(b, 1);
+    Put32(b, 40 + 8 + 64 + 64);
+    Put32(b, 22);
+    for (uint32_t v : {40u, 16u, 32u}) Put32(b, v);
+    Put16(b, 1);
+    Put16(b, 1);
+    for (int i = 0; i < 6; i++) Put32(b, 0);
+    Put32(b, 0x000000);
+    Put32(b, 0xFFFFFF);
+    for (int row = 0; row < 16; row++) Put32(b, row % 2 ? 0xFFFFu : 0); // image
+    for (int row = 0; row < 16; row++) Put32(b, 0);                     // mask: all shown
+    return b;
+}
+
+// The smallest Windows metafile: its 18-byte header and the end record.
+Bytes EmptyMetafile() {
+    Bytes b;
+    Put16(b, 1);     // in a file
+    Put16(b, 9);     // header words
+    Put16(b, 0x300); // version
+    Put32(b, 9 + 3); // file size in words
+    Put16(b, 0);     // objects
+    Put32(b, 3);     // largest record in words
+    Put16(b, 0);     // parameters
+    Put32(b, 3);     // end record: 3 words,
+    Put16(b, 0);     // function 0
+    return b;
+}
+
+// A one-pixel red PNG written by Pillow.
+const uint8_t kRedPng[] = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D,
+                           0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01,
+                           0x08, 0x02, 0x00, 0x00, 0x00, 0x90, 0x77, 0x53, 0xDE, 0x00, 0x00, 0x00,
+                           0x0C, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0x00,
+                           0x00, 0x03, 0x01, 0x01, 0x00, 0xC9, 0xFE, 0x92, 0xEF, 0x00, 0x00, 0x00,
+                           0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+
 Bytes SmallBitmap() {
     BmpSpec bmpFile;
     bmpFile.width = 2;
@@ -133,4 +179,49 @@ TEST(HelpAndAbout, RefusedDeletionKeepsThePicture) {
         EXPECT_EQ(g_viewKind, KIND_RASTER);
         EXPECT_STREQ(g_fileName, "a.bmp");
     });
+}
+
+TEST(HelpAndAbout, AboutBoxNamesJustTheKindsOfPictureThisBuildReads) {
+    std::string dir = TestFolder("kinds");
+    struct {
+        const char* kind;
+        const char* file;
+        Bytes bytes;
+        bool read;
+    } kinds[] = {
+        {"bitmaps", "kinds\\a.bmp", SmallBitmap(), false},
+        {"icons", "kinds\\a.ico", SmallIcon(), false},
+        {"metafiles", "kinds\\a.wmf", EmptyMetafile(), false},
+        {"photographs", "kinds\\a.png", Bytes(kRedPng, kRedPng + sizeof kRedPng), false},
+    };
+    for (auto& k : kinds) {
+        RecordMessages quiet;
+        k.read = LoadForTest(WriteTestFile(k.file, k.bytes));
+        ReleaseCurrentPicture();
+        InitImageState();
+    }
+    // What this build reads at least (the About box must name those).
+    EXPECT_TRUE(kinds[0].read);
+    EXPECT_TRUE(kinds[3].read);
+
+    std::vector<std::string> texts;
+    RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
+        PumpMessages();
+        SendMessageA(dialog, WM_COMMAND, IDC_CENTER, 0);
+        HWND viewer = g_viewerWindow;
+        ASSERT_TRUE(IsWindow(viewer));
+        EndDialogBoxes end(IDOK);
+        SendMessageA(viewer, WM_COMMAND, CM_ABOUT, 0);
+        EXPECT_EQ(end.seen, 1);
+        texts = end.texts;
+    });
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0], "Zendra Graphics' File Viewer");
+    EXPECT_EQ(texts[2], "and converts them from one format to another.");
+    EXPECT_EQ(texts[3], "OK");
+    const std::string& line = texts[1];
+    EXPECT_EQ(line.substr(0, 6), "Views ") << line;
+    EXPECT_EQ(line.back(), ',') << line;
+    for (const auto& k : kinds)
+        EXPECT_EQ(line.find(k.kind) != std::string::npos, k.read) << k.kind << " in " << line;
 }

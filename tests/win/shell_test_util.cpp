@@ -54,6 +54,17 @@ int RunDialog(const std::string& commandLine, const std::function<void(HWND)>& b
     return result;
 }
 
+Bytes SolidBitmap(int w, int h, uint32_t rgb) {
+    BmpSpec bmpFile;
+    bmpFile.width = w;
+    bmpFile.height = h;
+    Bytes row;
+    for (int x = 0; x < w; x++)
+        row.insert(row.end(), {uint8_t(rgb), uint8_t(rgb >> 8), uint8_t(rgb >> 16)});
+    bmpFile.pixels = PadRows(std::vector<Bytes>(size_t(h), row));
+    return BuildBmp(bmpFile);
+}
+
 void PumpMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -71,6 +82,73 @@ uint32_t WindowPixel(HWND window, int x, int y) {
     COLORREF c = GetPixel(dc, x, y);
     ReleaseDC(window, dc);
     return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+}
+
+int CountScreenPixels(const RECT& area, uint32_t rgb) {
+    int w = area.right - area.left, h = area.bottom - area.top;
+    if (w <= 0 || h <= 0) return 0;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC copy = CreateCompatibleDC(screen);
+    HBITMAP shot = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    int count = 0;
+    if (shot && bits) {
+        HGDIOBJ old = SelectObject(copy, shot);
+        BitBlt(copy, 0, 0, w, h, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const uint32_t* pixels = static_cast<const uint32_t*>(bits);
+        for (size_t i = 0; i < size_t(w) * size_t(h); i++)
+            if ((pixels[i] & 0xFFFFFFu) == rgb) count++;
+        SelectObject(copy, old);
+    }
+    if (shot) DeleteObject(shot);
+    DeleteDC(copy);
+    ReleaseDC(nullptr, screen);
+    return count;
+}
+
+bool GiveFocus(HWND window) {
+    if (!IsWindow(window)) return false;
+    SetForegroundWindow(window);
+    SetFocus(window);
+    PumpMessages();
+    return GetFocus() == window;
+}
+
+namespace {
+INPUT KeyInput(WORD key, bool up) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = WORD(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+} // namespace
+
+void PressKey(HWND window, WORD key, bool shift) {
+    bool focused = GiveFocus(window);
+    EXPECT_TRUE(focused) << "the window for key " << key << " does not have the focus";
+    if (!focused) return;
+    INPUT inputs[4];
+    UINT n = 0;
+    if (shift) inputs[n++] = KeyInput(VK_SHIFT, false);
+    inputs[n++] = KeyInput(key, false);
+    inputs[n++] = KeyInput(key, true);
+    if (shift) inputs[n++] = KeyInput(VK_SHIFT, true);
+    EXPECT_EQ(SendInput(n, inputs, sizeof(INPUT)), n);
+    // The input reaches this thread's queue through the system; let it run.
+    for (int i = 0; i < 5; i++) {
+        PumpMessages();
+        Sleep(10);
+    }
+    PumpMessages();
 }
 
 void ConfirmFile(HWND dialog, const std::string& name) {
@@ -178,12 +256,19 @@ BOOL CALLBACK FindDialogBox(HWND window, LPARAM param) {
     return TRUE;
 }
 
+BOOL CALLBACK KeepText(HWND control, LPARAM param) {
+    reinterpret_cast<std::vector<std::string>*>(param)->push_back(WindowText(control));
+    return TRUE;
+}
+
 void CALLBACK EndDialogBoxTick(HWND, UINT, UINT_PTR, DWORD) {
     HWND box = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindDialogBox, LPARAM(&box));
     if (!box || !g_endBoxes) return;
     g_endBoxes->seen++;
     g_endBoxes->owner = GetWindow(box, GW_OWNER);
+    g_endBoxes->texts.clear();
+    EnumChildWindows(box, KeepText, LPARAM(&g_endBoxes->texts));
     PostMessageA(box, WM_COMMAND, WPARAM(g_endBoxes->id), 0);
 }
 } // namespace

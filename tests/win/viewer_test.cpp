@@ -294,7 +294,10 @@ TEST(Viewer, KeysClicksAndTheCloseBoxCloseIt) {
         for (UINT message : messages) {
             HWND viewer = OpenWith(dialog, IDC_CENTER);
             ASSERT_TRUE(IsWindow(viewer));
-            SendMessageA(viewer, message, message == WM_KEYDOWN ? 'A' : 0, 0);
+            if (message == WM_KEYDOWN)
+                PressKey(viewer, 'A');
+            else
+                SendMessageA(viewer, message, 0, 0);
             EXPECT_FALSE(IsWindow(viewer)) << message;
             EXPECT_EQ(g_viewerWindow, nullptr) << message;
             EXPECT_NE(g_picture, nullptr) << message; // the picture stays for the preview
@@ -364,4 +367,47 @@ TEST(Viewer, PaletteDisplaysReduceForPreviewAndViewer) {
         g_displayDepthOverride = 0;
     });
     g_displayDepthOverride = 0;
+}
+
+TEST(Viewer, NextLastAndDeleteKeepThePreviewInStep) {
+    std::string dir = TestFolder("instep");
+    WriteTestFile("instep\\a.bmp", SolidBitmap(4, 4, 0xFF0000));
+    WriteTestFile("instep\\b.bmp", SolidBitmap(4, 4, 0x00FF00));
+    WriteTestFile("instep\\c.bmp", SolidBitmap(4, 4, 0x0000FF));
+    RunDialog(dir + "\\a.bmp", [&](HWND dialog) {
+        PumpMessages();
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        ASSERT_EQ(WindowPixel(preview, 160, 160), 0xFF0000u);
+        HWND viewer = OpenWith(dialog, IDC_CENTER);
+        ASSERT_TRUE(IsWindow(viewer));
+        struct {
+            int command;
+            const char* name;
+            uint32_t rgb;
+        } const steps[] = {{CM_NEXT_FILE, "b.bmp", 0x00FF00},
+                           {CM_NEXT_FILE, "c.bmp", 0x0000FF},
+                           {CM_LAST_FILE, "b.bmp", 0x00FF00},
+                           {CM_DELETE_FILE, "c.bmp", 0x0000FF}, // b.bmp deleted: its follower
+                           {CM_LAST_FILE, "a.bmp", 0xFF0000}};
+        for (const auto& s : steps) {
+            {
+                RecordMessages yes(IDYES);
+                SendMessageA(viewer, WM_COMMAND, WPARAM(s.command), 0);
+            }
+            PumpMessages();
+            SCOPED_TRACE(s.name);
+            ASSERT_STREQ(g_fileName, s.name);
+            for (POINT p : {POINT{2, 2}, POINT{160, 160}, POINT{317, 317}})
+                EXPECT_EQ(WindowPixel(preview, p.x, p.y), s.rgb) << p.x << "," << p.y;
+        }
+        EXPECT_FALSE(FileExists(dir + "\\b.bmp"));
+        // Deleting the last two files leaves the empty frame in the preview.
+        for (int i = 0; i < 2; i++) {
+            RecordMessages yes(IDYES);
+            SendMessageA(viewer, WM_COMMAND, CM_DELETE_FILE, 0);
+        }
+        PumpMessages();
+        EXPECT_FALSE(IsWindow(viewer));
+        EXPECT_EQ(WindowPixel(preview, 160, 160), 0xFFFFFFu);
+    });
 }

@@ -1,0 +1,86 @@
+// The About box's line on what the program views, from the reader table.
+#include "shell/about_text.h"
+
+#include <cstdio>
+
+namespace {
+// Whether the loader turns files of this format into a picture.
+bool Reads(const ReaderTable& r, DetectedFormat format) {
+    switch (format) {
+    case DET_WINDOWS_BMP:
+        return r.windowsBitmap != nullptr;
+    case DET_OS2_BMP:
+        return r.os2Bitmap != nullptr;
+    case DET_OS2V2_BMP:
+        return r.os2v2Bitmap != nullptr;
+    case DET_GIF:
+        return r.gif != nullptr;
+    case DET_PCX:
+        return r.pcx != nullptr;
+    case DET_TARGA:
+        return r.targa != nullptr;
+    case DET_IFF:
+        return r.iff != nullptr;
+    case DET_SUN_ICON:
+        return r.sunIcon != nullptr;
+    case DET_JPEG:
+        return r.jpeg != nullptr;
+    case DET_PNG:
+        return r.png != nullptr;
+    case DET_TIFF:
+        return r.tiff != nullptr;
+    case DET_ICON:
+        return r.icon != nullptr;
+    default:
+        // Metafiles have no reader in the table: the loader shows nothing for them.
+        return false;
+    }
+}
+
+struct Kind {
+    const char* name;
+    DetectedFormat formats[8];
+    int count;
+};
+
+const Kind kKinds[] = {
+    {"bitmaps",
+     {DET_WINDOWS_BMP, DET_OS2_BMP, DET_OS2V2_BMP, DET_GIF, DET_PCX, DET_TARGA, DET_IFF,
+      DET_SUN_ICON},
+     8},
+    {"icons", {DET_ICON}, 1},
+    {"metafiles", {DET_WMF_PLACEABLE, DET_WMF, DET_EMF}, 3},
+    {"photographs", {DET_JPEG, DET_PNG, DET_TIFF}, 3},
+};
+} // namespace
+
+bool AboutViewsLine(const ReaderTable& readers, char* out, size_t size) {
+    const char* names[sizeof kKinds / sizeof kKinds[0]];
+    int n = 0;
+    for (const Kind& kind : kKinds) {
+        bool any = false;
+        for (int i = 0; i < kind.count; i++) any = any || Reads(readers, kind.formats[i]);
+        if (any) names[n++] = kind.name;
+    }
+    if (size == 0) return false;
+    out[0] = 0;
+    if (n == 0) return std::snprintf(out, size, "Views no pictures in this build,") < int(size);
+    size_t used = 0;
+    bool fits = true;
+    auto add = [&](const char* text) {
+        int written = std::snprintf(out + used, size - used, "%s", text);
+        if (written < 0 || size_t(written) >= size - used) {
+            fits = false;
+            used = size - 1;
+        } else {
+            used += size_t(written);
+        }
+    };
+    add("Views ");
+    for (int i = 0; i < n && fits; i++) {
+        if (i > 0) add(i == n - 1 ? " and " : ", ");
+        add(names[i]);
+    }
+    add(",");
+    return fits;
+}

@@ -72,7 +72,7 @@ void WriteText(TIFF* tif, TiffFields* f, char* text) {
     InfoAppend(text, " \nbits per sample: %d", f->bits);
     InfoAppend(text, " \nsamples per pixel: %d", f->samples);
     InfoAppend(text, " \norientation: %d", f->orientation);
-    if (f->compression == COMPRESSION_LZW || f->compression == COMPRESSION_ADOBE_DEFLATE) {
+    if (f->compression == COMPRESSION_LZW || f->compression == COMPRESSION_DEFLATE) {
         uint16_t predictor = 1;
         TIFFGetFieldDefaulted(tif, TIFFTAG_PREDICTOR, &predictor);
         InfoAppend(text, " \ndifferencing predictor: %d", predictor);
@@ -356,7 +356,9 @@ HGLOBAL Fail(TIFF* tif, HWND owner, const char* message) {
 HGLOBAL ReadTiff(const char* name, HWND owner, char* text, int displayDepth) {
     TIFFSetWarningHandler(nullptr);
     TIFFSetErrorHandler(nullptr);
-    TIFF* tif = TIFFOpen(name, "r");
+    // Without strip chopping ("c"), so that the text gives the file's own
+    // strips; a single large strip is read through the file's mapping.
+    TIFF* tif = TIFFOpen(name, "rc");
     if (!tif) return nullptr;
     TiffFields f;
     ReadFields(tif, &f);

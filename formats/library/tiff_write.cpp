@@ -154,7 +154,7 @@ bool SetTags(TIFF* tif, const Source* s, const Form& form, int compression,
     if (ok && compression == COMPRESSION_JPEG)
         ok = TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB) &&
              TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 85);
-    if (ok && (compression == COMPRESSION_LZW || compression == COMPRESSION_ADOBE_DEFLATE) &&
+    if (ok && (compression == COMPRESSION_LZW || compression == COMPRESSION_DEFLATE) &&
         s->bits > 8)
         ok = TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     if (ok && form.photometric == PHOTOMETRIC_PALETTE) {

@@ -154,8 +154,7 @@ bool SetTags(TIFF* tif, const Source* s, const Form& form, int compression,
     if (ok && compression == COMPRESSION_JPEG)
         ok = TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB) &&
              TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 85);
-    if (ok && (compression == COMPRESSION_LZW || compression == COMPRESSION_DEFLATE) &&
-        s->bits > 8)
+    if (ok && (compression == COMPRESSION_LZW || compression == COMPRESSION_DEFLATE) && s->bits > 8)
         ok = TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     if (ok && form.photometric == PHOTOMETRIC_PALETTE) {
         const size_t entries = size_t(form.mapEntries);
@@ -201,6 +200,21 @@ bool WriteStrips(TIFF* tif, const Source* s, const Form& form) {
     return ok;
 }
 
+// JPEG codes whole 8 x 8 blocks, and colour at half resolution: black past
+// the picture's edge would bleed into its last pixels. The edge pixels are
+// repeated instead (the part of a tile outside the picture is never shown).
+void PadJpegTile(BYTE* tile, uint64_t tileRowBytes, uint64_t take, uint64_t rows,
+                 uint64_t tileLength) {
+    for (uint64_t j = 0; j < rows; j++) {
+        BYTE* row = tile + j * tileRowBytes;
+        for (uint64_t at = take; at + 3 <= tileRowBytes; at += 3)
+            std::memcpy(row + at, row + take - 3, 3);
+    }
+    for (uint64_t j = rows; j < tileLength; j++)
+        std::memcpy(tile + j * tileRowBytes, tile + (rows - 1) * tileRowBytes,
+                    size_t(tileRowBytes));
+}
+
 bool WriteTiles(TIFF* tif, const Source* s, const Form& form) {
     uint32_t tileWidth = uint32_t(-1), tileLength = uint32_t(-1);
     TIFFDefaultTileSize(tif, &tileWidth, &tileLength);
@@ -237,6 +251,7 @@ bool WriteTiles(TIFF* tif, const Source* s, const Form& form) {
                 for (uint64_t j = 0; j < rows; j++)
                     std::memcpy(tile + j * tileRowBytes, band + j * rowBytes + offset,
                                 size_t(take));
+                if (form.row == ROW_JPEG) PadJpegTile(tile, tileRowBytes, take, rows, tileLength);
                 ok = TIFFWriteEncodedTile(tif, number++, tile, tmsize_t(tileBytes)) >= 0;
                 std::memset(tile, 0, size_t(tileBytes));
             }

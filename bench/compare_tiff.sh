@@ -42,7 +42,7 @@ ls -l "$out" | awk '{print "  zendra-cli output " $5 " bytes"}'
 
 z=$(best 5 "$cli" info "$tif")
 m=$(best 3 convert "$tif" null:)
-row "LZW read alone (info)" "$z" ImageMagick "$m" "<1"
+row "LZW read alone (info)" "$z" ImageMagick "$m" "-"
 
 z=$(best 3 "$cli" convert --force --to tif-lzw-tiles "$tif" "$out")
 t=$(best 3 tiffcp -c lzw:2 -t "$tif" "$out")

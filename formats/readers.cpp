@@ -2,6 +2,7 @@
 #include "core/loader.h"
 #include "formats/library/jpeg_format.h"
 #include "formats/library/png_format.h"
+#include "formats/library/tiff_format.h"
 #include "formats/native/bmp.h"
 #include "formats/native/gif.h"
 #include "formats/native/iff.h"
@@ -19,7 +20,7 @@ ReaderTable g_readers = {
     ReadIffPicture,    // iff
     ReadJpeg,          // jpeg
     ReadPng,           // png
-    nullptr,           // tiff
+    ReadTiff,          // tiff
     ReadSunIcon,       // sunIcon
     nullptr,           // icon
 };

@@ -2,6 +2,7 @@
 
 #include "formats/library/jpeg_format.h"
 #include "formats/library/png_format.h"
+#include "formats/library/tiff_format.h"
 #include "formats/native/bmp.h"
 #include "formats/native/iff.h"
 #include "formats/native/pcx.h"
@@ -33,7 +34,7 @@ const char* FormatExtension(int format) {
 bool WriterAvailable(int format) {
     return format == FMT_BMP || format == FMT_BMP_RLE || format == FMT_BMP_BITFIELDS ||
            format == FMT_IFF || format == FMT_JPEG || format == FMT_PCX || format == FMT_PNG ||
-           format == FMT_TGA;
+           format == FMT_TGA || format == FMT_TIFF;
 }
 
 WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option1, int option2) {
@@ -62,6 +63,8 @@ WriteResult WritePicture(HGLOBAL image, const char* path, int format, int option
         return WritePcx(image, path) ? WRITE_OK : WRITE_FAILED;
     case FMT_TGA:
         return WriteTarga(image, path, option1) ? WRITE_OK : WRITE_FAILED;
+    case FMT_TIFF:
+        return WriteTiff(path, option1, option2, image) ? WRITE_OK : WRITE_FAILED;
     default:
         return WRITE_UNAVAILABLE;
     }

@@ -76,8 +76,9 @@ TEST(Cli, ExitStatusesAndMessages) {
         {"convert --bogus " + sample + " " + d + "/o.bmp", 2, "", "unknown option '--bogus'"},
         {"convert " + sample + " " + d + "/o.xyz", 2, "", "use --to"},
         {"convert --to gif " + sample + " " + d + "/o.gif", 2, "", "unknown output format 'gif'"},
-        {"convert " + sample + " " + d + "/o.tif", 2, "", "'tif-none' is not available yet"},
-        {"convert --to tif-lzw-tiles " + sample + " " + d + "/o", 2, "", "not available yet"},
+        {"convert " + sample + " " + d + "/o.tif", 0, "", ""},
+        {"convert --to tif-lzw-tiles " + sample + " " + d + "/o", 0, "", ""},
+        {"convert --to tif-g3 " + sample + " " + d + "/g3.tif", 1, "", "error converting"},
         {"convert " + junk + " " + d + "/j.bmp", 1, "", "not a picture this program can read"},
         {"convert " + sample + " " + d + "/no/such/dir/o.bmp", 1, "", "cannot create the file"},
         {"convert --force --to bmp " + sample + " /dev/full", 1, "", "error converting"},
@@ -92,6 +93,7 @@ TEST(Cli, ExitStatusesAndMessages) {
         }
     }
     EXPECT_FALSE(FileExists(d + "/j.bmp"));
+    EXPECT_FALSE(FileExists(d + "/g3.tif"));
     for (const std::string& name : FilesIn(d)) EXPECT_EQ(name.find(".zendra"), std::string::npos);
 }
 

@@ -4,12 +4,14 @@
 #include "shell_test_util.h"
 
 #include "core/state.h"
+#include "formats/library/tiff_format.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
 #include "tools/writers.h"
 #include "unit/test_util.h"
 
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <string>
 
@@ -178,6 +180,17 @@ TEST(ConvertSave, FailuresAreReportedAndKeepTheOldFile) {
             EXPECT_EQ(ReadWholeFile(dir + "\\old.bmp"), existing);
         }
         {
+            // The fax codecs refuse a colour picture, in strips and in tiles.
+            for (int command : {CM_TIFF_G3, CM_TIFF_G4_TILES}) {
+                SaveAsDriver saveAs("old.bmp", IDYES);
+                RecordMessages box;
+                SendMessageA(viewer, WM_COMMAND, WPARAM(command), 0);
+                ASSERT_EQ(box.messages.size(), 1u) << command;
+                EXPECT_EQ(box.messages[0].text, "Error Converting File") << command;
+                EXPECT_EQ(ReadWholeFile(dir + "\\old.bmp"), existing) << command;
+            }
+        }
+        {
             // Nothing is asked or written for a picture that is not a bitmap.
             int kind = g_viewKind;
             g_viewKind = KIND_EMF;
@@ -256,6 +269,8 @@ TEST(ConvertSave, EveryWriterOfTheMenuWritesItsFormat) {
         {CM_TGA_RLE, "r.tga", {0, 0, 10}},
         {CM_IFF, "i.iff", {'F', 'O', 'R', 'M'}},
         {CM_IFF_PACKED, "k.iff", {'F', 'O', 'R', 'M'}},
+        {CM_TIFF_LZW, "s.tif", {'I', 'I', 42, 0}},
+        {CM_TIFF_DEFLATE_TILES, "t.tif", {'I', 'I', 42, 0}},
     };
     RunDialog(dir + "\\pic.bmp", [&](HWND dialog) {
         HWND viewer = OpenViewer(dialog);
@@ -277,5 +292,18 @@ TEST(ConvertSave, EveryWriterOfTheMenuWritesItsFormat) {
         for (size_t i = 0; i + 1 < progressive.size(); i++)
             sof2 = sof2 || (progressive[i] == 0xFF && progressive[i + 1] == 0xC2);
         EXPECT_TRUE(sof2);
+        // The two TIFF files, one in strips and one in tiles, hold the picture.
+        for (const char* name : {"s.tif", "t.tif"}) {
+            TIFF* tif = TIFFOpen((dir + "\\" + name).c_str(), "r");
+            ASSERT_TRUE(tif) << name;
+            EXPECT_EQ(TIFFIsTiled(tif) != 0, name[0] == 't') << name;
+            TIFFClose(tif);
+            char text[INFO_TEXT_SIZE];
+            HGLOBAL back = ReadTiff((dir + "\\" + name).c_str(), nullptr, text, 32);
+            ASSERT_TRUE(back) << name;
+            const uint32_t want[6] = {0x302010, 0x605040, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
+            for (int i = 0; i < 6; i++) EXPECT_EQ(PixelAt(back, i % 3, i / 3), want[i]) << name;
+            GlobalFree(back);
+        }
     });
 }

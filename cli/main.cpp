@@ -46,6 +46,50 @@ int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
     return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
 }
 
+const int kHelpWidth = 78;
+
+// Prints prefix and then text's words, wrapped at kHelpWidth columns onto
+// lines indented as wide as the prefix.
+void PrintWrapped(FILE* out, const std::string& prefix, const std::string& text) {
+    std::string line = prefix;
+    bool empty = true;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(start, end - start);
+        start = end + 1;
+        if (word.empty()) continue;
+        if (!empty && line.size() + 1 + word.size() > size_t(kHelpWidth)) {
+            std::fprintf(out, "%s\n", line.c_str());
+            line.assign(prefix.size(), ' ');
+            empty = true;
+        }
+        if (!empty) line += ' ';
+        line += word;
+        empty = false;
+    }
+    std::fprintf(out, "%s\n", line.c_str());
+}
+
+void AddExtension(const char* extension, void* text) {
+    std::string* list = static_cast<std::string*>(text);
+    if (!list->empty()) *list += ' ';
+    *list += '.';
+    *list += extension;
+}
+
+struct NameColumns {
+    FILE* out;
+    int count;
+};
+
+void PrintFormatName(const OutputFormat& format, void* context) {
+    NameColumns* columns = static_cast<NameColumns*>(context);
+    if (columns->count++ % 6 == 0) std::fprintf(columns->out, "\n              ");
+    std::fprintf(columns->out, " %s", format.name);
+}
+
 void Usage(FILE* out) {
     std::fprintf(out,
                  "Usage: %s info FILE...\n"
@@ -53,22 +97,21 @@ void Usage(FILE* out) {
                  "       %s convert --to NAME --outdir DIR [-j N] [--timeout SECONDS]\n"
                  "                  [--force] [TOOLS] INPUT...\n"
                  "\n"
-                 "info     prints the description of each picture file.\n"
-                 "convert  reads INPUT and writes it to OUTPUT in the format NAME, or in the\n"
-                 "         format of OUTPUT's extension (.bmp .iff .lbm .jpg .jpeg .jpe .pcx\n"
-                 "         .png .tga .tif .tiff). With --outdir it converts every INPUT into\n"
-                 "         DIR, under the INPUT's name with the extension of the format, each\n"
-                 "         file in a process of its own.\n"
-                 "\n"
-                 "Options:\n"
-                 "  --to NAME   output format:",
+                 "info     prints the description of each picture file.\n",
                  kProgram, kProgram, kProgram);
-    int count = 0;
-    const OutputFormat* formats = OutputFormats(&count);
-    for (int i = 0; i < count; i++) {
-        if (i % 6 == 0) std::fprintf(out, "\n              ");
-        std::fprintf(out, " %s", formats[i].name);
-    }
+    std::string extensions;
+    ForEachOutputExtension(AddExtension, &extensions);
+    PrintWrapped(out, "convert  ",
+                 "reads INPUT and writes it to OUTPUT in the format NAME, or in the format of "
+                 "OUTPUT's extension (" +
+                     extensions +
+                     "). With --outdir it converts every INPUT into DIR, under the INPUT's name "
+                     "with the extension of the format, each file in a process of its own.");
+    std::fprintf(out, "\n"
+                      "Options:\n"
+                      "  --to NAME   output format:");
+    NameColumns columns = {out, 0};
+    ForEachOutputFormat(PrintFormatName, &columns);
     std::fprintf(out, "\n"
                       "  --force     overwrite OUTPUT if it exists\n"
                       "  --outdir DIR\n"

@@ -15,26 +15,8 @@ const int kPathSize = 512;
 const int kDirectorySize = 256;
 
 const char* FilterOf(int format) {
-    switch (format) {
-    case FMT_BMP:
-    case FMT_BMP_RLE:
-    case FMT_BMP_BITFIELDS:
-        return "Windows Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|";
-    case FMT_JPEG:
-        return "JPEG (*.jpg)|*.jpg|All Files (*.*)|*.*|";
-    case FMT_IFF:
-        return "IFF (*.iff)|*.iff|All Files (*.*)|*.*|";
-    case FMT_PCX:
-        return "PCX (*.pcx)|*.pcx|All Files (*.*)|*.*|";
-    case FMT_PNG:
-        return "PNG (*.png)|*.png|All Files (*.*)|*.*|";
-    case FMT_TGA:
-        return "TARGA (*.tga)|*.tga|All Files (*.*)|*.*|";
-    case FMT_TIFF:
-        return "TIFF (*.tif)|*.tif|All Files (*.*)|*.*|";
-    default:
-        return nullptr;
-    }
+    const FormatRow* row = WriterRowOf(format);
+    return row ? row->writing.saveFilter : nullptr;
 }
 
 // The current folder without a trailing backslash ("C:\" becomes "C:").

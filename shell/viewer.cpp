@@ -127,54 +127,14 @@ void ToggleTile(HWND window) {
     DrawMenuBar(window);
 }
 
-struct SaveCommand {
-    int id, format, option1, option2;
-};
-
-// The Convert/Save menu: each command's format code and options. The GIF
-// commands (136, 165) are absent: they have no action.
-const SaveCommand kSaveCommands[] = {
-    {CM_BMP, FMT_BMP, 0, 0},
-    {CM_BMP_RLE, FMT_BMP_RLE, 0, 0},
-    {CM_BMP_555, FMT_BMP_BITFIELDS, 0, 0},
-    {CM_BMP_565, FMT_BMP_BITFIELDS, 1, 0},
-    {CM_JPG, FMT_JPEG, 0, 0},
-    {CM_JPG_PROGRESSIVE, FMT_JPEG, 1, 0},
-    {CM_IFF, FMT_IFF, 0, 0},
-    {CM_IFF_PACKED, FMT_IFF, 1, 0},
-    {CM_IFF_HAM, FMT_IFF, 0, 1},
-    {CM_IFF_HAM_PACKED, FMT_IFF, 1, 1},
-    {CM_PCX, FMT_PCX, 0, 0},
-    {CM_PNG, FMT_PNG, 0, 0},
-    {CM_PNG_ADAM7, FMT_PNG, 1, 0},
-    {CM_TGA, FMT_TGA, 0, 0},
-    {CM_TGA_RLE, FMT_TGA, 1, 0},
-    {CM_TIFF_NONE, FMT_TIFF, 1, 0},
-    {CM_TIFF_HUFFMAN, FMT_TIFF, 2, 0},
-    {CM_TIFF_G3, FMT_TIFF, 3, 0},
-    {CM_TIFF_G4, FMT_TIFF, 4, 0},
-    {CM_TIFF_LZW, FMT_TIFF, 5, 0},
-    {CM_TIFF_JPEG, FMT_TIFF, 7, 0},
-    {CM_TIFF_PACKBITS, FMT_TIFF, 32773, 0},
-    {CM_TIFF_DEFLATE, FMT_TIFF, 32946, 0},
-    {CM_TIFF_NONE_TILES, FMT_TIFF, 1, 1},
-    {CM_TIFF_HUFFMAN_TILES, FMT_TIFF, 2, 1},
-    {CM_TIFF_G3_TILES, FMT_TIFF, 3, 1},
-    {CM_TIFF_G4_TILES, FMT_TIFF, 4, 1},
-    {CM_TIFF_LZW_TILES, FMT_TIFF, 5, 1},
-    {CM_TIFF_JPEG_TILES, FMT_TIFF, 7, 1},
-    {CM_TIFF_PACKBITS_TILES, FMT_TIFF, 32773, 1},
-    {CM_TIFF_DEFLATE_TILES, FMT_TIFF, 32946, 1},
-};
-
+// The Convert/Save commands are the format table's writer entries. The GIF
+// commands have none: they have no action.
 bool RunSaveCommand(HWND window, int id) {
-    for (const SaveCommand& c : kSaveCommands) {
-        if (c.id != id) continue;
-        ConvertAndSave(PictureToWrite(), window, g_viewKind, g_fileName, c.format, g_dialog,
-                       c.option1, c.option2);
-        return true;
-    }
-    return false;
+    const WriterEntry* entry = WriterOfCommand(id);
+    if (!entry) return false;
+    ConvertAndSave(PictureToWrite(), window, g_viewKind, g_fileName, entry->format, g_dialog,
+                   entry->option1, entry->option2);
+    return true;
 }
 
 void Command(HWND window, int id) {

@@ -2,27 +2,28 @@
 // state: the viewer's command handler and zendra-cli only call these.
 #pragma once
 
+#include "core/command_ids.h"
 #include "platform/win32.h"
 
 enum ToolCommand {
-    CMD_ROTATE_90 = 119,
-    CMD_ROTATE_180 = 120,
-    CMD_ROTATE_270 = 121,
-    CMD_FLIP_LR = 122,
-    CMD_FLIP_TB = 123,
-    CMD_INVERT = 124,
-    CMD_STANDARD_256 = 126,
-    CMD_GRAYSCALE = 127,
-    CMD_MONOCHROME = 128,
-    CMD_STANDARD_16 = 129,
-    CMD_TRUE_COLOR = 130,
-    CMD_RESTORE_ORIGINAL = 131,
-    CMD_BEST_256 = 132,
-    CMD_BEST_32 = 133,
-    CMD_BEST_16 = 134,
-    CMD_BRIGHTEN = 170,
-    CMD_DARKEN = 171,
-    CMD_WEB_216 = 183,
+    CMD_ROTATE_90 = CM_ROTATE_90,
+    CMD_ROTATE_180 = CM_ROTATE_180,
+    CMD_ROTATE_270 = CM_ROTATE_270,
+    CMD_FLIP_LR = CM_FLIP_LR,
+    CMD_FLIP_TB = CM_FLIP_TB,
+    CMD_INVERT = CM_INVERT,
+    CMD_STANDARD_256 = CM_STANDARD_256,
+    CMD_GRAYSCALE = CM_GRAYSCALE,
+    CMD_MONOCHROME = CM_MONOCHROME,
+    CMD_STANDARD_16 = CM_STANDARD_16,
+    CMD_TRUE_COLOR = CM_TRUE_COLOR,
+    CMD_RESTORE_ORIGINAL = CM_RESTORE_ORIGINAL,
+    CMD_BEST_256 = CM_BEST_256,
+    CMD_BEST_32 = CM_BEST_32,
+    CMD_BEST_16 = CM_BEST_16,
+    CMD_BRIGHTEN = CM_BRIGHTEN,
+    CMD_DARKEN = CM_DARKEN,
+    CMD_WEB_216 = CM_WEB_216,
 };
 
 // Runs one Tools command; false when the id is not a Tools command.

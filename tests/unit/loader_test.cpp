@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 Bytes WithHead(std::initializer_list<uint8_t> head, size_t size = 200) {
@@ -77,10 +79,15 @@ HGLOBAL Broken(HFILE, HWND, char*) {
     return image;
 }
 
+// Puts the format table's readers back as they were.
 struct SwapReaders {
-    ReaderTable saved = g_readers;
-    ~SwapReaders() { g_readers = saved; }
+    std::vector<FormatRow> saved{g_formats, g_formats + FORMAT_ROW_COUNT};
+    ~SwapReaders() { std::copy(saved.begin(), saved.end(), g_formats); }
 };
+
+FormatRow& RowOf(DetectedFormat format) {
+    return *FormatRowOf(format);
+}
 } // namespace
 
 TEST(Detection, MagicValuesAndExtensions) {
@@ -166,7 +173,7 @@ TEST(Detection, MacBinaryHeader) {
 
 TEST(Loader, MacBinaryTiffIsReadThroughATemporaryCopy) {
     SwapReaders swap;
-    g_readers.tiff = FakeTiff;
+    RowOf(DET_TIFF).byName = FakeTiff;
     Bytes file = WithHead({0, 'm', 'a', 'c'}, 128);
     Bytes tiff = {'M', 'M', 0, 42, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     file.insert(file.end(), tiff.begin(), tiff.end());
@@ -183,7 +190,7 @@ TEST(Loader, MacBinaryTiffIsReadThroughATemporaryCopy) {
 
 TEST(Loader, HandleReadersGetTheFileAtOffsetZero) {
     SwapReaders swap;
-    g_readers.gif = FakeHandleReader;
+    RowOf(DET_GIF).byHandle = FakeHandleReader;
     Bytes file = WithHead({0, 'm'}, 300);
     file[128] = 'G';
     file[129] = 'I';
@@ -196,7 +203,7 @@ TEST(Loader, HandleReadersGetTheFileAtOffsetZero) {
 
 TEST(Loader, BufferedByteReaderRefillsIn2048BytePieces) {
     SwapReaders swap;
-    g_readers.targa = FakeBufferedReader;
+    RowOf(DET_TARGA).byHandle = FakeBufferedReader;
     Bytes file(5000);
     for (size_t i = 0; i < file.size(); i++) file[i] = BYTE(i * 7 + 3);
     file[0] = file[1] = 0; // nothing earlier in the table claims it
@@ -207,7 +214,10 @@ TEST(Loader, BufferedByteReaderRefillsIn2048BytePieces) {
 
 TEST(Loader, FormatsWithoutReadersGiveNoPicture) {
     SwapReaders swap;
-    g_readers = ReaderTable{};
+    for (int i = 0; i < FORMAT_ROW_COUNT; i++) {
+        g_formats[i].byHandle = nullptr;
+        g_formats[i].byName = nullptr;
+    }
     RecordMessages record;
     struct Case {
         const char* name;
@@ -249,7 +259,7 @@ TEST(Loader, OpenFailure) {
 
 TEST(Loader, RecordsAboveEightBitsLoseTheirColourTable) {
     SwapReaders swap;
-    g_readers.iff = TrueColorWithTable;
+    RowOf(DET_IFF).byHandle = TrueColorWithTable;
     ASSERT_TRUE(LoadForTest(WriteTestFile("t.iff", WithHead({'F', 'O', 'R', 'M'}))));
     BITMAPINFOHEADER h = HeaderOf(g_picture);
     EXPECT_EQ(h.biClrUsed, 0u);
@@ -260,7 +270,7 @@ TEST(Loader, RecordsAboveEightBitsLoseTheirColourTable) {
 
 TEST(Loader, RefusesRecordsThatFailTheValidityCheck) {
     SwapReaders swap;
-    g_readers.iff = Broken;
+    RowOf(DET_IFF).byHandle = Broken;
     RecordMessages record;
     EXPECT_FALSE(LoadForTest(WriteTestFile("b.iff", WithHead({'F', 'O', 'R', 'M'}))));
     EXPECT_EQ(g_picture, nullptr);

@@ -5,6 +5,7 @@
 // Save As filters and zendra-cli's names, extensions and help all come from it.
 #pragma once
 
+#include "core/byte_reader.h"
 #include "core/command_ids.h"
 #include "platform/win32.h"
 
@@ -57,6 +58,9 @@ enum WriteResult {
 // return a new Image record that the caller owns, or null after telling the
 // user why. Readers given a handle leave it open; the loader closes it.
 typedef HGLOBAL (*HandleReader)(HFILE file, HWND owner, char* text);
+// PCX and Targa take the loader's byte reader over its 2048-byte read buffer,
+// on the open file at offset 0.
+typedef HGLOBAL (*BufferedReader)(ByteReader* in, HWND owner, char* text);
 typedef HGLOBAL (*NameReader)(const char* name, HWND owner, char* text, int displayDepth);
 // One entry (1-based index of count) of an icon or cursor file that starts at
 // base in the open file; textMode 0 leaves the File information text alone.
@@ -123,15 +127,20 @@ struct FormatRow {
     const char* name; // the kind of file, as the notes call it
     DetectionRule rules[MAX_DETECTION_RULES];
     int ruleCount;
-    // The reader (one of the two, by the rules' call), null while this build
-    // has none, and the view kind the loader sets before calling it.
+    // The reader (one of the three, by the rules' call), null while this
+    // build has none, and the view kind the loader sets before calling it.
     HandleReader byHandle;
+    BufferedReader byBuffer;
     NameReader byName;
     int kind;
     void (*prepare)();     // state the reader expects reset before the call, or null
     void (*finish)();      // state put right after the call, or null
     FormatWriting writing; // no entries for formats that are only read
 };
+
+// The reader of one image of an icon file, with which the animation timer
+// steps multi-image icons; null while this build has none.
+extern IconReader g_iconReader;
 
 // The rows, in the order of the Convert/Save menu for those that write; the
 // readers in them may be replaced (the tests put fakes there).

@@ -10,19 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 
-BYTE* g_readBuffer = nullptr;
-
-int ReadBufferedByte(HFILE file, BYTE* value, int* position, int* fill) {
-    if (*position == *fill) {
-        long n = _hread(file, g_readBuffer, READ_BUFFER_SIZE);
-        *fill = n > 0 ? int(n) : 0;
-        *position = 0;
-        if (*fill == 0) return 0;
-    }
-    *value = g_readBuffer[(*position)++];
-    return 1;
-}
-
 bool ExtensionIs(const char* name, const char* ext) {
     size_t len = std::strlen(name);
     if (len < 3) return false;
@@ -74,17 +61,19 @@ DetectedFormat DetectFormat(HFILE file, const char* name) {
 }
 
 namespace {
-// PCX and Targa readers pull their bytes through the loader's read buffer.
-HGLOBAL CallBufferedReader(HandleReader reader, HFILE file, HWND owner) {
+// PCX and Targa readers pull their bytes through a byte reader over the
+// loader's read buffer, which lives only while the reader runs.
+HGLOBAL CallBufferedReader(BufferedReader reader, HFILE file, HWND owner) {
     if (!reader) return nullptr;
-    g_readBuffer = static_cast<BYTE*>(std::malloc(READ_BUFFER_SIZE));
-    if (!g_readBuffer) {
+    BYTE* buffer = static_cast<BYTE*>(std::malloc(READ_BUFFER_SIZE));
+    if (!buffer) {
         g_viewKind = KIND_NONE;
         return nullptr;
     }
-    HGLOBAL image = reader(file, owner, g_infoText);
-    std::free(g_readBuffer);
-    g_readBuffer = nullptr;
+    ByteReader in;
+    OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
+    HGLOBAL image = reader(&in, owner, g_infoText);
+    std::free(buffer);
     return image;
 }
 
@@ -180,7 +169,7 @@ bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind ki
         if (row->byHandle) image = row->byHandle(file, owner, g_infoText);
         break;
     case CALL_BUFFERED:
-        image = CallBufferedReader(row->byHandle, file, owner);
+        image = CallBufferedReader(row->byBuffer, file, owner);
         break;
     case CALL_NAME:
         _lclose(file);

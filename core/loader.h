@@ -26,9 +26,5 @@ enum LoadKind { LOAD_PREVIEW, LOAD_WINDOW };
 // (never at more than 8 bits). Returns true when a picture is in place.
 bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind kind);
 
-// The 2048-byte read buffer the loader lends the PCX and Targa readers, and
-// the byte reader over it: refills when position reaches fill, returns 0 at
-// the end of the data.
-extern BYTE* g_readBuffer;
+// The size of the read buffer the loader lends the PCX and Targa readers.
 const int READ_BUFFER_SIZE = 2048;
-int ReadBufferedByte(HFILE file, BYTE* value, int* position, int* fill);

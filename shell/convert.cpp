@@ -2,6 +2,7 @@
 // outcome with the file's size, and the browser's list brought up to date.
 #include "shell/shell.h"
 
+#include "core/loader.h"
 #include "core/state.h"
 #include "shell/resource.h"
 #include "tools/output_file.h"
@@ -49,13 +50,7 @@ void AddToBrowserList(HWND dialog, const char* path) {
 }
 
 void ReportSaved(char* path) {
-    WIN32_FIND_DATAA found;
-    unsigned long long size = 0;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        size = (unsigned long long)found.nFileSizeHigh << 32 | found.nFileSizeLow;
-        FindClose(search);
-    }
+    unsigned long long size = QueryFileSize(path);
     size_t length = std::strlen(path);
     std::snprintf(path + length, size_t(kPathSize) - length, "\n\n%llu bytes", size);
     MessageBoxA(nullptr, path, "File Converted Successfully", MB_OK);

@@ -2,6 +2,7 @@
 // hold-and-modify, each stored or packed with ByteRun1.
 #include "formats/native/iff.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
 
 #include <cstdio>
@@ -17,12 +18,14 @@ struct Output {
 void Put(Output* out, const void* data, size_t bytes) {
     if (out->ok && bytes && std::fwrite(data, 1, bytes, out->file) != bytes) out->ok = false;
 }
-void PutBe16(Output* out, unsigned v) {
-    BYTE b[2] = {BYTE(v >> 8), BYTE(v)};
+void Put16(Output* out, unsigned v) {
+    BYTE b[2];
+    PutBe16(b, v);
     Put(out, b, 2);
 }
-void PutBe32(Output* out, uint32_t v) {
-    BYTE b[4] = {BYTE(v >> 24), BYTE(v >> 16), BYTE(v >> 8), BYTE(v)};
+void Put32(Output* out, uint32_t v) {
+    BYTE b[4];
+    PutBe32(b, v);
     Put(out, b, 4);
 }
 void PutByte(Output* out, BYTE v) {
@@ -181,21 +184,21 @@ int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
     if (formBytes > 0xFFFFFFFFull) out.ok = false;
 
     Put(&out, "FORM", 4);
-    PutBe32(&out, uint32_t(formBytes));
+    Put32(&out, uint32_t(formBytes));
     Put(&out, "ILBMBMHD", 8);
-    PutBe32(&out, 20);
-    PutBe16(&out, unsigned(width));
-    PutBe16(&out, unsigned(height));
-    PutBe32(&out, 0); // x, y
+    Put32(&out, 20);
+    Put16(&out, unsigned(width));
+    Put16(&out, unsigned(height));
+    Put32(&out, 0); // x, y
     const BYTE fields[4] = {BYTE(planes), 0, BYTE(packer ? 1 : 0), 0};
     Put(&out, fields, 4);
-    PutBe16(&out, 0);      // transparent colour
-    PutBe16(&out, 0x0A0A); // aspect 10:10
-    PutBe16(&out, unsigned(width));
-    PutBe16(&out, unsigned(height));
+    Put16(&out, 0);      // transparent colour
+    Put16(&out, 0x0A0A); // aspect 10:10
+    Put16(&out, unsigned(width));
+    Put16(&out, unsigned(height));
     if (mapEntries) {
         Put(&out, "CMAP", 4);
-        PutBe32(&out, uint32_t(3 * mapEntries));
+        Put32(&out, uint32_t(3 * mapEntries));
         for (int i = 0; i < mapEntries; i++) {
             RGBQUAD c = {0, 0, 0, 0};
             if (ham)
@@ -207,10 +210,10 @@ int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
         }
     }
     Put(&out, "CAMG", 4);
-    PutBe32(&out, 4);
-    PutBe32(&out, ham ? 0x800 : 0);
+    Put32(&out, 4);
+    Put32(&out, ham ? 0x800 : 0);
     Put(&out, "BODY", 4);
-    PutBe32(&out, uint32_t(bodyBytes));
+    Put32(&out, uint32_t(bodyBytes));
     BodyPass(&body, packer ? PACKING : STORED, &out);
     if (packedBytes & 1) PutByte(&out, 0);
 

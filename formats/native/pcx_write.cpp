@@ -1,6 +1,7 @@
 // The PCX writer: version 5, run-length coded, one plane layout per bit count.
 #include "formats/native/pcx.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
 #include "formats/native/write_buffer.h"
 
@@ -8,11 +9,6 @@
 #include <cstring>
 
 namespace {
-void PutLe16(BYTE* p, unsigned v) {
-    p[0] = BYTE(v);
-    p[1] = BYTE(v >> 8);
-}
-
 // A pending value goes out alone only when it is a single byte below 192.
 inline BYTE* PutRun(BYTE* out, BYTE value, size_t count) {
     if (count > 1 || value >= 192) *out++ = BYTE(0xC0 | count);

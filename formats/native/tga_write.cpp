@@ -2,6 +2,7 @@
 // first, uncompressed or in run-length packets.
 #include "formats/native/tga.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
 #include "formats/native/write_buffer.h"
 
@@ -9,11 +10,6 @@
 #include <cstring>
 
 namespace {
-void PutLe16(BYTE* p, unsigned v) {
-    p[0] = BYTE(v);
-    p[1] = BYTE(v >> 8);
-}
-
 inline bool SamePixel(const BYTE* a, const BYTE* b, int bytes) {
     switch (bytes) {
     case 1:

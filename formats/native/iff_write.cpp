@@ -4,6 +4,7 @@
 
 #include "core/byte_order.h"
 #include "core/image.h"
+#include "core/pixels.h"
 
 #include <cstdio>
 #include <cstring>
@@ -43,28 +44,8 @@ int PlanesFor(int colors) {
 // The pixels of one record row as red, green, blue triplets.
 void RowColors(const BITMAPINFOHEADER* header, const BYTE* row, int64_t width, BYTE* rgb) {
     const int bits = header->biBitCount;
-    for (int64_t x = 0; x < width; x++) {
-        BYTE* out = rgb + 3 * x;
-        if (bits <= 8) {
-            unsigned index = bits == 8   ? row[x]
-                             : bits == 4 ? (row[x / 2] >> ((x & 1) ? 0 : 4)) & 0x0F
-                                         : (row[x / 8] >> (7 - x % 8)) & 1;
-            RGBQUAD c = ImageColorAt(header, index);
-            out[0] = c.rgbRed;
-            out[1] = c.rgbGreen;
-            out[2] = c.rgbBlue;
-        } else if (bits == 16) {
-            unsigned v = row[2 * x] | unsigned(row[2 * x + 1]) << 8;
-            out[0] = BYTE(((v >> 10) & 0x1F) << 3);
-            out[1] = BYTE(((v >> 5) & 0x1F) << 3);
-            out[2] = BYTE((v & 0x1F) << 3);
-        } else {
-            const BYTE* p = row + (bits == 24 ? 3 : 4) * x;
-            out[0] = p[2];
-            out[1] = p[1];
-            out[2] = p[0];
-        }
-    }
+    const RGBQUAD* table = reinterpret_cast<const RGBQUAD*>(header + 1);
+    RowToRgb(row, width, bits, table, bits <= 8 ? ImageColorCount(header) : 0, rgb);
 }
 
 struct Body {

@@ -3,6 +3,7 @@
 
 #include "core/byte_order.h"
 #include "core/image.h"
+#include "core/pixels.h"
 #include "formats/native/write_buffer.h"
 
 #include <cstdio>
@@ -105,7 +106,7 @@ int WritePcx(HGLOBAL image, const char* path) {
         } else if (recordBits == 4) {
             std::memset(line, 0, size_t(lineBytes));
             for (int64_t x = 0; x < width; x++) {
-                BYTE value = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
+                unsigned value = PixelIndex(row, 4, uint64_t(x));
                 for (int k = 0; k < planes; k++)
                     if (value & (1 << k))
                         line[uint64_t(k) * bytesPerLine + uint64_t(x / 8)] |= BYTE(0x80 >> (x % 8));
@@ -115,10 +116,10 @@ int WritePcx(HGLOBAL image, const char* path) {
             BYTE* green = line + bytesPerLine;
             BYTE* blue = green + bytesPerLine;
             for (int64_t x = 0; x < width; x++) {
-                unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-                red[x] = BYTE(((v >> 10) & 0x1F) << 3);
-                green[x] = BYTE(((v >> 5) & 0x1F) << 3);
-                blue[x] = BYTE((v & 0x1F) << 3);
+                RgbColor c = Unpack555(row[2 * x] | (row[2 * x + 1] << 8));
+                red[x] = c.red;
+                green[x] = c.green;
+                blue[x] = c.blue;
             }
         } else {
             const int step = recordBits / 8;

@@ -4,6 +4,7 @@
 
 #include "core/byte_order.h"
 #include "core/image.h"
+#include "core/pixels.h"
 #include "core/text.h"
 
 #include <cstring>
@@ -138,10 +139,10 @@ bool ReadColorMap(ByteReader* source, BYTE* table, bool keep, int first, int len
         if (entryBytes == 1) {
             c[0] = c[1] = c[2] = e[0];
         } else if (entryBytes == 2) {
-            unsigned v = e[0] | (e[1] << 8);
-            c[2] = BYTE(((v >> 10) & 0x1F) << 3);
-            c[1] = BYTE(((v >> 5) & 0x1F) << 3);
-            c[0] = BYTE((v & 0x1F) << 3);
+            RgbColor rgb = Unpack555(e[0] | (e[1] << 8));
+            c[2] = rgb.red;
+            c[1] = rgb.green;
+            c[0] = rgb.blue;
         } else {
             c[0] = e[0];
             c[1] = e[1];

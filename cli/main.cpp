@@ -24,7 +24,6 @@
 namespace {
 const char* const kProgram = "zendra-cli";
 const char* g_subject = nullptr; // the file the current messages are about
-int g_messageCount = 0;          // messages printed so far
 
 // Message boxes become one line on stderr, prefixed with the program and the file.
 int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
@@ -38,7 +37,6 @@ int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
         }
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
-    g_messageCount++;
     if (g_subject)
         std::fprintf(stderr, "%s: %s: %s\n", kProgram, g_subject, line.c_str());
     else
@@ -145,13 +143,15 @@ bool Exists(const char* path) {
 }
 
 // Loads one file into the current-image state; messages name the file.
-bool Load(const char* path) {
+LoadOutcome Load(const char* path) {
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
     g_subject = path;
-    bool ok = LoadPictureFile(path, nullptr, 32, LOAD_PREVIEW); // true colour: never reduced
-    if (!ok && g_viewKind != KIND_NONE && g_viewKind != KIND_RASTER) ok = g_picture != nullptr;
-    return ok;
+    return LoadPicture(path, nullptr, 32, LOAD_PREVIEW); // true colour: never reduced
+}
+
+bool HasPicture(LoadOutcome outcome) {
+    return outcome == LOAD_PICTURE || outcome == LOAD_PICTURE_REPORTED;
 }
 
 void ReportNotRead(const char* path) {
@@ -164,7 +164,7 @@ int Info(int argc, char** argv) {
     int status = 0;
     for (int i = 0; i < argc; i++) {
         const char* path = argv[i];
-        bool ok = Load(path);
+        bool ok = HasPicture(Load(path));
         if (argc > 1) std::printf("%s%s:\n", i ? "\n" : "", path);
         if (g_infoText[0]) {
             size_t len = std::strlen(g_infoText);
@@ -318,12 +318,12 @@ int Convert(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
         return 1;
     }
-    const int messagesBeforeLoad = g_messageCount;
-    if (!Load(input)) {
+    LoadOutcome loaded = Load(input);
+    if (!HasPicture(loaded)) {
         if (!g_infoText[0] && Exists(input)) ReportNotRead(input);
         return 1;
     }
-    if (g_messageCount != messagesBeforeLoad) {
+    if (loaded == LOAD_PICTURE_REPORTED) {
         // A reader that met an error still hands over what it has (a picture
         // left black where it could not decode): that is not a conversion.
         ReleaseCurrentPicture();
@@ -335,9 +335,7 @@ int Convert(int argc, char** argv) {
         ReleaseCurrentPicture();
         return 1;
     }
-    const int messagesBefore = g_messageCount;
-    RunToolCommands(tools);
-    if (g_messageCount != messagesBefore) {
+    if (!RunToolCommands(tools)) {
         // A tool that could not do its work has said why; nothing is written.
         ReleaseCurrentPicture();
         return 1;

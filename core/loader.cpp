@@ -143,7 +143,8 @@ void AdaptToDisplay(LoadKind kind) {
 }
 } // namespace
 
-bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind kind) {
+LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth, LoadKind kind) {
+    const unsigned long messagesBefore = MessagesShown();
     g_displayDepth = displayDepth;
     g_infoText[0] = 0;
     g_fileSize = QueryFileSize(name);
@@ -152,7 +153,7 @@ bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind ki
         MessageBoxA(nullptr, "Error Opening File", nullptr, MB_ICONERROR);
         g_picture = nullptr;
         g_viewKind = KIND_NONE;
-        return false;
+        return LOAD_NONE_REPORTED;
     }
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     g_brightness = 0;
@@ -209,5 +210,12 @@ bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind ki
         AdaptToDisplay(kind);
     }
     SetCursor(previous);
-    return g_picture != nullptr;
+    bool reported = MessagesShown() != messagesBefore;
+    if (g_picture) return reported ? LOAD_PICTURE_REPORTED : LOAD_PICTURE;
+    return reported ? LOAD_NONE_REPORTED : LOAD_NONE_SILENT;
+}
+
+bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind kind) {
+    LoadOutcome outcome = LoadPicture(name, owner, displayDepth, kind);
+    return outcome == LOAD_PICTURE || outcome == LOAD_PICTURE_REPORTED;
 }

@@ -20,10 +20,22 @@ uint64_t QueryFileSize(const char* name);
 // They adapt a picture to palette displays differently.
 enum LoadKind { LOAD_PREVIEW, LOAD_WINDOW };
 
+// What a load came to.
+enum LoadOutcome {
+    LOAD_PICTURE,          // a picture, and no message
+    LOAD_PICTURE_REPORTED, // a picture the reader reported a problem with (the rest left black)
+    LOAD_NONE_REPORTED,    // no picture; the user has been told why
+    LOAD_NONE_SILENT,      // no picture and no message: not recognised, or no reader
+};
+
 // Opens, detects and reads a file into the current-image state (which the
 // caller has released), records the display depth, packs the picture, applies
 // the monochrome test and reduces the colours the display depth calls for
-// (never at more than 8 bits). Returns true when a picture is in place.
+// (never at more than 8 bits). The outcome says whether a picture is in place
+// and whether a message was shown on the way.
+LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth, LoadKind kind);
+
+// LoadPicture for callers that only ask whether a picture is in place.
 bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind kind);
 
 // The size of the read buffer the loader lends the PCX and Targa readers.

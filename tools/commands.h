@@ -5,6 +5,8 @@
 #include "core/command_ids.h"
 #include "platform/win32.h"
 
+#include <cstddef>
+
 enum ToolCommand {
     CMD_ROTATE_90 = CM_ROTATE_90,
     CMD_ROTATE_180 = CM_ROTATE_180,
@@ -28,6 +30,10 @@ enum ToolCommand {
 
 // Runs one Tools command; false when the id is not a Tools command.
 bool RunToolCommand(int id);
+
+// Runs Tools commands in the order given; false when any of them reported a
+// problem (it could not do its work and has said why).
+bool RunToolCommandsInTurn(const int* ids, size_t count);
 
 // The colour commands (126, 128-134, 183) and the geometry and tone commands
 // (119-124, 127, 170, 171); RunToolCommand calls these.

@@ -320,3 +320,58 @@ TEST(InfoText, WritesStayInsideTheBuffer) {
     InfoSet(text, "%s", std::string(900, 'b').c_str());
     EXPECT_EQ(std::strlen(text), size_t(INFO_TEXT_SIZE - 1));
 }
+
+namespace {
+HGLOBAL ReportsButReturns(HFILE, HWND owner, char*) {
+    ReportError(owner, "Unrecognized File Structure");
+    return AllocImageRecord(2, 2, 24, 0);
+}
+HGLOBAL ReportsAndGivesUp(HFILE, HWND owner, char*) {
+    ReportError(owner, "Invalid IFF File");
+    return nullptr;
+}
+HGLOBAL GivesUpSilently(HFILE, HWND, char*) {
+    return nullptr;
+}
+HGLOBAL Returns(HFILE, HWND, char*) {
+    return AllocImageRecord(2, 2, 24, 0);
+}
+} // namespace
+
+// The outcome tells a picture from none, and whether the user was told
+// something on the way, whichever step told it.
+TEST(Loader, OutcomeSaysWhatHappened) {
+    SwapReaders swap;
+    RecordMessages record;
+    struct Case {
+        const char* name;
+        HandleReader reader;
+        LoadOutcome outcome;
+        size_t messages;
+    } cases[] = {
+        {"fine.iff", Returns, LOAD_PICTURE, 0},
+        {"partly.iff", ReportsButReturns, LOAD_PICTURE_REPORTED, 1},
+        {"refused.iff", ReportsAndGivesUp, LOAD_NONE_REPORTED, 1},
+        {"invalid.iff", Broken, LOAD_NONE_REPORTED, 1},
+        {"silent.iff", GivesUpSilently, LOAD_NONE_SILENT, 0},
+    };
+    for (const Case& c : cases) {
+        RowOf(DET_IFF).byHandle = c.reader;
+        record.messages.clear();
+        ReleaseCurrentPicture();
+        std::string path = WriteTestFile(c.name, WithHead({'F', 'O', 'R', 'M'}));
+        EXPECT_EQ(LoadPicture(path.c_str(), nullptr, 32, LOAD_PREVIEW), c.outcome) << c.name;
+        EXPECT_EQ(record.messages.size(), c.messages) << c.name;
+        EXPECT_EQ(g_picture != nullptr,
+                  c.outcome == LOAD_PICTURE || c.outcome == LOAD_PICTURE_REPORTED)
+            << c.name;
+    }
+    ReleaseCurrentPicture();
+    record.messages.clear();
+    EXPECT_EQ(
+        LoadPicture(WriteTestFile("x.xyz", WithHead({1, 2, 3})).c_str(), nullptr, 32, LOAD_PREVIEW),
+        LOAD_NONE_SILENT);
+    EXPECT_EQ(LoadPicture((TestDir() + "/not-there.bmp").c_str(), nullptr, 32, LOAD_PREVIEW),
+              LOAD_NONE_REPORTED);
+    EXPECT_EQ(record.messages.size(), 1u) << "Error Opening File";
+}

@@ -147,7 +147,7 @@ LoadOutcome Load(const char* path) {
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
     g_subject = path;
-    return LoadPicture(path, nullptr, 32, LOAD_PREVIEW); // true colour: never reduced
+    return LoadPicture(path, nullptr, 32); // true colour: never reduced
 }
 
 bool HasPicture(LoadOutcome outcome) {

@@ -3,7 +3,6 @@
 #include "core/image.h"
 #include "core/state.h"
 #include "core/text.h"
-#include "tools/reduce.h"
 
 #include <cctype>
 #include <cstdio>
@@ -126,24 +125,9 @@ void DropTrueColorTable(HGLOBAL image) {
     GlobalUnlock(image);
 }
 
-// Palette displays show a reduced copy; the untouched picture waits in the
-// original slot. The preview takes the 256 standard colours on any palette
-// display; the window load takes them at 4 bits and the best 256 at 8 bits.
-void AdaptToDisplay(LoadKind kind) {
-    if (g_viewKind != KIND_RASTER || !g_picture) return;
-    bool pureBlackAndWhite = g_colorsUsed == 1 && g_bitCount == 1;
-    int depth = g_displayDepth;
-    if (kind == LOAD_PREVIEW) {
-        if (depth <= 8 && !pureBlackAndWhite) ReduceColors(&g_picture, &g_original, 256, 0, false);
-    } else if (depth == 4 && !pureBlackAndWhite) {
-        ReduceColors(&g_picture, &g_original, 256, 0, false);
-    } else if (depth == 8 && g_bitCount > 8) {
-        ReduceColors(&g_picture, &g_original, -256, 0, false);
-    }
-}
 } // namespace
 
-LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth, LoadKind kind) {
+LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
     const unsigned long messagesBefore = MessagesShown();
     g_displayDepth = displayDepth;
     g_infoText[0] = 0;
@@ -207,7 +191,6 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth, LoadKind
         g_colorsUsed = int(header->biClrUsed);
         if (IsMonochromeImage(header)) g_colorsUsed = 1;
         GlobalUnlock(g_picture);
-        AdaptToDisplay(kind);
     }
     SetCursor(previous);
     bool reported = MessagesShown() != messagesBefore;
@@ -215,7 +198,7 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth, LoadKind
     return reported ? LOAD_NONE_REPORTED : LOAD_NONE_SILENT;
 }
 
-bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind kind) {
-    LoadOutcome outcome = LoadPicture(name, owner, displayDepth, kind);
+bool LoadPictureFile(const char* name, HWND owner, int displayDepth) {
+    LoadOutcome outcome = LoadPicture(name, owner, displayDepth);
     return outcome == LOAD_PICTURE || outcome == LOAD_PICTURE_REPORTED;
 }

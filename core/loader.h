@@ -15,11 +15,6 @@ DetectedFormat DetectFormat(HFILE file, const char* name);
 // File size as FindFirstFileA reports it; 0 when the file cannot be found.
 uint64_t QueryFileSize(const char* name);
 
-// Which load is running: the browser's preview, or the window load of the
-// viewer and slideshow (Next File, Last File, Delete File, slideshow steps).
-// They adapt a picture to palette displays differently.
-enum LoadKind { LOAD_PREVIEW, LOAD_WINDOW };
-
 // What a load came to.
 enum LoadOutcome {
     LOAD_PICTURE,          // a picture, and no message
@@ -29,14 +24,14 @@ enum LoadOutcome {
 };
 
 // Opens, detects and reads a file into the current-image state (which the
-// caller has released), records the display depth, packs the picture, applies
-// the monochrome test and reduces the colours the display depth calls for
-// (never at more than 8 bits). The outcome says whether a picture is in place
+// caller has released), records the display depth, packs the picture and
+// applies the monochrome test; the shell then adapts it to its display
+// (tools/display.h). The outcome says whether a picture is in place
 // and whether a message was shown on the way.
-LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth, LoadKind kind);
+LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth);
 
 // LoadPicture for callers that only ask whether a picture is in place.
-bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind kind);
+bool LoadPictureFile(const char* name, HWND owner, int displayDepth);
 
 // The size of the read buffer the loader lends the PCX and Targa readers.
 const int READ_BUFFER_SIZE = 2048;

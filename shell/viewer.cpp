@@ -19,8 +19,16 @@ void ClearNameBox() {
     SendMessageA(edit, EM_REPLACESEL, TRUE, LPARAM(""));
 }
 
+// The Tools commands repaint the viewer through this, erasing what a smaller
+// picture no longer covers. Without a viewer there is nothing to repaint (an
+// absent window would mean every window to the system).
+void RepaintViewerWindow() {
+    if (g_viewerWindow) InvalidateRect(g_viewerWindow, nullptr, TRUE);
+}
+
 void Opening(HWND window) {
     g_viewerWindow = window;
+    SetViewerRepaint(RepaintViewerWindow);
     if (g_displayDepth == 8) {
         if (g_original) {
             if (g_picture) GlobalFree(g_picture);

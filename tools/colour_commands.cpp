@@ -12,16 +12,10 @@ bool PureBlackAndWhite() {
     return g_colorsUsed == 1 && g_bitCount == 1;
 }
 
-// Without a viewer there is nothing to repaint (an absent window would mean
-// every window to the system).
-void InvalidateViewer() {
-    if (g_viewerWindow) InvalidateRect(g_viewerWindow, nullptr, TRUE);
-}
-
 // A reduction chosen by the user: with the wait cursor, marked as a change.
 void Reduce(int target) {
     ReduceColors(&g_picture, &g_original, target, g_viewKind, true);
-    InvalidateViewer();
+    RepaintViewer();
     g_userModified = true;
 }
 
@@ -46,7 +40,7 @@ void TrueColor() {
     if (g_viewKind != KIND_RASTER) return;
     if (g_displayDepth == 8 && g_bitCount > 8)
         ReduceColors(&g_picture, &g_original, -256, 0, false);
-    InvalidateViewer();
+    RepaintViewer();
 }
 } // namespace
 
@@ -77,7 +71,7 @@ void RestoreOriginalPicture() {
             ReduceColors(&g_picture, &g_original, -256, g_viewKind, false);
         if (g_displayDepth == 4 && !PureBlackAndWhite())
             ReduceColors(&g_picture, &g_original, 256, g_viewKind, false);
-        InvalidateViewer();
+        RepaintViewer();
     }
     g_orientation = 0;
     g_userModified = false;

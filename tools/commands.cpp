@@ -2,6 +2,18 @@
 
 #include "core/state.h"
 
+namespace {
+void (*g_repaint)() = nullptr;
+} // namespace
+
+void SetViewerRepaint(void (*repaint)()) {
+    g_repaint = repaint;
+}
+
+void RepaintViewer() {
+    if (g_repaint) g_repaint();
+}
+
 bool RunToolCommand(int id) {
     return RunColourCommand(id) || RunTransformCommand(id);
 }

@@ -40,6 +40,11 @@ bool RunToolCommandsInTurn(const int* ids, size_t count);
 bool RunColourCommand(int id);
 bool RunTransformCommand(int id);
 
+// The viewer's repaint, which the shell hands over when it opens the viewer;
+// the commands call it after changing the picture. Null: nothing to repaint.
+void SetViewerRepaint(void (*repaint)());
+void RepaintViewer();
+
 // Brightness back to level 0 before a colour command.
 void ResetBrightness();
 // The untouched picture back, orientation restored, adapted to the display.

@@ -17,12 +17,6 @@ bool PureBlackAndWhite() {
     return g_colorsUsed == 1 && g_bitCount == 1;
 }
 
-// Without a viewer there is nothing to repaint (an absent window would mean
-// every window to the system).
-void InvalidateViewer() {
-    if (g_viewerWindow) InvalidateRect(g_viewerWindow, nullptr, TRUE);
-}
-
 int InverseOf(int operation) {
     if (operation == TRANSFORM_ROTATE_90) return TRANSFORM_ROTATE_270;
     if (operation == TRANSFORM_ROTATE_270) return TRANSFORM_ROTATE_90;
@@ -155,6 +149,6 @@ bool RunTransformCommand(int id) {
         BrightnessCommand(-1);
         break;
     }
-    InvalidateViewer();
+    RepaintViewer();
     return true;
 }

@@ -360,7 +360,7 @@ TEST(Loader, OutcomeSaysWhatHappened) {
         record.messages.clear();
         ReleaseCurrentPicture();
         std::string path = WriteTestFile(c.name, WithHead({'F', 'O', 'R', 'M'}));
-        EXPECT_EQ(LoadPicture(path.c_str(), nullptr, 32, LOAD_PREVIEW), c.outcome) << c.name;
+        EXPECT_EQ(LoadPicture(path.c_str(), nullptr, 32), c.outcome) << c.name;
         EXPECT_EQ(record.messages.size(), c.messages) << c.name;
         EXPECT_EQ(g_picture != nullptr,
                   c.outcome == LOAD_PICTURE || c.outcome == LOAD_PICTURE_REPORTED)
@@ -368,10 +368,8 @@ TEST(Loader, OutcomeSaysWhatHappened) {
     }
     ReleaseCurrentPicture();
     record.messages.clear();
-    EXPECT_EQ(
-        LoadPicture(WriteTestFile("x.xyz", WithHead({1, 2, 3})).c_str(), nullptr, 32, LOAD_PREVIEW),
-        LOAD_NONE_SILENT);
-    EXPECT_EQ(LoadPicture((TestDir() + "/not-there.bmp").c_str(), nullptr, 32, LOAD_PREVIEW),
-              LOAD_NONE_REPORTED);
+    EXPECT_EQ(LoadPicture(WriteTestFile("x.xyz", WithHead({1, 2, 3})).c_str(), nullptr, 32),
+              LOAD_NONE_SILENT);
+    EXPECT_EQ(LoadPicture((TestDir() + "/not-there.bmp").c_str(), nullptr, 32), LOAD_NONE_REPORTED);
     EXPECT_EQ(record.messages.size(), 1u) << "Error Opening File";
 }

@@ -217,16 +217,22 @@ const char* OptionValue(int argc, char** argv, int* i, const char* name, const c
     return argv[++*i];
 }
 
-int Convert(int argc, char** argv) {
+// What convert was asked to do.
+struct ConvertRequest {
     const char* toName = nullptr;
     bool force = false;
-    bool worker = false;
+    bool worker = false; // one file of a batch, started by the batch itself
     std::vector<const char*> files;
     std::vector<int> tools;
-    std::vector<std::string> toolArgs;
+    std::vector<std::string> toolArgs; // the tool options as given, for batch workers
     const char* outdir = nullptr;
     const char* jobsText = nullptr;
     const char* timeoutText = nullptr;
+};
+
+// Reads convert's arguments into the request; 0 when they make sense, else
+// the exit status of the usage error already reported.
+int ParseConvert(int argc, char** argv, ConvertRequest* r) {
     const char* error = nullptr;
     const char* detail = nullptr;
     for (int i = 0; i < argc; i++) {
@@ -234,87 +240,89 @@ int Convert(int argc, char** argv) {
         bool missing = false;
         const int first = i;
         if (const char* v = OptionValue(argc, argv, &i, "--to", nullptr, &missing)) {
-            toName = v;
+            r->toName = v;
         } else if (const char* v = OptionValue(argc, argv, &i, "--outdir", nullptr, &missing)) {
-            outdir = v;
+            r->outdir = v;
         } else if (const char* v = OptionValue(argc, argv, &i, "--jobs", "-j", &missing)) {
-            jobsText = v;
+            r->jobsText = v;
         } else if (const char* v = OptionValue(argc, argv, &i, "--timeout", nullptr, &missing)) {
-            timeoutText = v;
+            r->timeoutText = v;
         } else if (missing) {
             return UsageError("option requires an argument:", a);
         } else if (std::strcmp(a, "--force") == 0 || std::strcmp(a, "-f") == 0) {
-            force = true;
+            r->force = true;
         } else if (std::strcmp(a, "--worker") == 0) {
-            worker = true; // one file of a batch, started by the batch itself
+            r->worker = true;
         } else if (std::strcmp(a, "--") == 0) {
-            for (i++; i < argc; i++) files.push_back(argv[i]);
-        } else if (ToolOptionParse t = ParseToolOption(argc, argv, &i, &tools, &error, &detail);
+            for (i++; i < argc; i++) r->files.push_back(argv[i]);
+        } else if (ToolOptionParse t = ParseToolOption(argc, argv, &i, &r->tools, &error, &detail);
                    t != TOOL_OPTION_NONE) {
             if (t == TOOL_OPTION_ERROR) return UsageError(error, detail);
-            toolArgs.insert(toolArgs.end(), argv + first, argv + i + 1);
+            r->toolArgs.insert(r->toolArgs.end(), argv + first, argv + i + 1);
         } else if (a[0] == '-' && a[1] != 0) {
             return UsageError("unknown option", a);
         } else {
-            files.push_back(a);
+            r->files.push_back(a);
         }
     }
-    const OutputFormat* format = nullptr;
-    if (toName) {
-        format = FindOutputFormat(toName);
-        if (!format) return UsageError("unknown output format", toName);
+    return 0;
+}
+
+// 2 after saying so when this build cannot write the format, else 0.
+int RefuseUnavailable(const OutputFormat* format) {
+    if (WriterAvailable(format->format)) return 0;
+    std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
+                 format->name);
+    return 2;
+}
+
+// Every input into the output folder, each by a worker process of its own.
+int ConvertBatch(const ConvertRequest& r, const OutputFormat* format) {
+    if (!format) return UsageError("--outdir needs the output format: use --to NAME");
+    if (r.files.empty()) return UsageError("convert --outdir needs at least one INPUT file");
+    BatchOptions batch;
+    batch.outdir = r.outdir;
+    batch.format = format;
+    batch.force = r.force;
+    batch.jobs = 1;
+    batch.timeout = 300;
+    if (r.jobsText) {
+        char* end = nullptr;
+        long n = std::strtol(r.jobsText, &end, 10);
+        if (*end || end == r.jobsText || n < 1 || n > 64)
+            return UsageError("-j takes a number of workers from 1 to 64, not", r.jobsText);
+        batch.jobs = int(n);
     }
-    if (outdir) {
-        if (!format) return UsageError("--outdir needs the output format: use --to NAME");
-        if (files.empty()) return UsageError("convert --outdir needs at least one INPUT file");
-        BatchOptions batch;
-        batch.outdir = outdir;
-        batch.format = format;
-        batch.force = force;
-        batch.jobs = 1;
-        batch.timeout = 300;
-        if (jobsText) {
-            char* end = nullptr;
-            long n = std::strtol(jobsText, &end, 10);
-            if (*end || end == jobsText || n < 1 || n > 64)
-                return UsageError("-j takes a number of workers from 1 to 64, not", jobsText);
-            batch.jobs = int(n);
-        }
-        if (timeoutText) {
-            char* end = nullptr;
-            double s = std::strtod(timeoutText, &end);
-            if (*end || end == timeoutText || !(s > 0) || s > 1e6)
-                return UsageError("--timeout takes a number of seconds above 0, not", timeoutText);
-            batch.timeout = s;
-        }
-        if (!WriterAvailable(format->format)) {
-            std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
-                         format->name);
-            return 2;
-        }
-        batch.toolArgs = toolArgs;
-        batch.inputs.assign(files.begin(), files.end());
-        return RunBatch(batch);
+    if (r.timeoutText) {
+        char* end = nullptr;
+        double s = std::strtod(r.timeoutText, &end);
+        if (*end || end == r.timeoutText || !(s > 0) || s > 1e6)
+            return UsageError("--timeout takes a number of seconds above 0, not", r.timeoutText);
+        batch.timeout = s;
     }
-    if (jobsText || timeoutText) return UsageError("-j and --timeout go with --outdir");
-    if (files.size() != 2) {
-        return UsageError(files.size() > 2 ? "too many files; convert several with --outdir DIR"
-                                           : "convert needs an INPUT and an OUTPUT file");
+    if (int status = RefuseUnavailable(format)) return status;
+    batch.toolArgs = r.toolArgs;
+    batch.inputs.assign(r.files.begin(), r.files.end());
+    return RunBatch(batch);
+}
+
+// One input to one output: load, run the tools, write.
+int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
+    if (r.jobsText || r.timeoutText) return UsageError("-j and --timeout go with --outdir");
+    if (r.files.size() != 2) {
+        return UsageError(r.files.size() > 2 ? "too many files; convert several with --outdir DIR"
+                                             : "convert needs an INPUT and an OUTPUT file");
     }
-    const char* input = files[0];
-    const char* output = files[1];
-    if (worker) RunWorkerTestHooks(input);
+    const char* input = r.files[0];
+    const char* output = r.files[1];
+    if (r.worker) RunWorkerTestHooks(input);
     if (!format) {
         format = FormatFromExtension(output);
         if (!format)
             return UsageError("cannot tell the output format from the name; use --to:", output);
     }
-    if (!WriterAvailable(format->format)) {
-        std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
-                     format->name);
-        return 2;
-    }
-    if (!force && Exists(output)) {
+    if (int status = RefuseUnavailable(format)) return status;
+    if (!r.force && Exists(output)) {
         std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
         return 1;
     }
@@ -335,13 +343,13 @@ int Convert(int argc, char** argv) {
         ReleaseCurrentPicture();
         return 1;
     }
-    if (!RunToolCommands(tools)) {
+    if (!RunToolCommands(r.tools)) {
         // A tool that could not do its work has said why; nothing is written.
         ReleaseCurrentPicture();
         return 1;
     }
     OutputResult result = WriteOutputFile(PictureToWrite(), output, format->format, format->option1,
-                                          format->option2, force);
+                                          format->option2, r.force);
     ReleaseCurrentPicture();
     switch (result) {
     case OUTPUT_OK:
@@ -359,6 +367,17 @@ int Convert(int argc, char** argv) {
         break;
     }
     return 1;
+}
+
+int Convert(int argc, char** argv) {
+    ConvertRequest request;
+    if (int status = ParseConvert(argc, argv, &request)) return status;
+    const OutputFormat* format = nullptr;
+    if (request.toName) {
+        format = FindOutputFormat(request.toName);
+        if (!format) return UsageError("unknown output format", request.toName);
+    }
+    return request.outdir ? ConvertBatch(request, format) : ConvertOne(request, format);
 }
 } // namespace
 

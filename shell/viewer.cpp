@@ -36,7 +36,7 @@ void Opening(HWND window) {
             g_original = nullptr;
         }
         if (g_viewKind == KIND_RASTER && g_bitCount > 8)
-            ReduceColors(&g_picture, &g_original, -256, g_viewKind, true);
+            ReduceColors(&g_picture, &g_original, REDUCE_BEST_256, g_viewKind, true);
     }
     g_monochromeTool = false;
 }
@@ -204,7 +204,7 @@ void RestorePictureForPreview() {
         RestoreOrientation(&g_picture, &g_orientation);
         bool pureBlackAndWhite = g_colorsUsed == 1 && g_bitCount == 1;
         if (g_displayDepth <= 8 && !pureBlackAndWhite)
-            ReduceColors(&g_picture, &g_original, 256, g_viewKind, false);
+            ReduceColors(&g_picture, &g_original, REDUCE_STANDARD_256, g_viewKind, false);
     }
     g_orientation = 0;
     g_userModified = false;

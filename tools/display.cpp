@@ -11,10 +11,11 @@ void AdaptToDisplay(LoadKind kind) {
     bool pureBlackAndWhite = g_colorsUsed == 1 && g_bitCount == 1;
     int depth = g_displayDepth;
     if (kind == LOAD_PREVIEW) {
-        if (depth <= 8 && !pureBlackAndWhite) ReduceColors(&g_picture, &g_original, 256, 0, false);
+        if (depth <= 8 && !pureBlackAndWhite)
+            ReduceColors(&g_picture, &g_original, REDUCE_STANDARD_256, 0, false);
     } else if (depth == 4 && !pureBlackAndWhite) {
-        ReduceColors(&g_picture, &g_original, 256, 0, false);
+        ReduceColors(&g_picture, &g_original, REDUCE_STANDARD_256, 0, false);
     } else if (depth == 8 && g_bitCount > 8) {
-        ReduceColors(&g_picture, &g_original, -256, 0, false);
+        ReduceColors(&g_picture, &g_original, REDUCE_BEST_256, 0, false);
     }
 }

@@ -161,9 +161,9 @@ void BM_ReadPcxOrTarga(benchmark::State& state, int bits, bool pcx) {
     char text[INFO_TEXT_SIZE];
     for (auto _ : state) {
         HFILE file = _lopen(path.c_str(), OF_READ);
-        g_readBuffer = buffer;
-        HGLOBAL image = pcx ? ReadPcx(file, nullptr, text) : ReadTarga(file, nullptr, text);
-        g_readBuffer = nullptr;
+        ByteReader in;
+        OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
+        HGLOBAL image = pcx ? ReadPcx(&in, nullptr, text) : ReadTarga(&in, nullptr, text);
         _lclose(file);
         if (!image) state.SkipWithError("reader failed");
         benchmark::DoNotOptimize(image);

@@ -24,7 +24,6 @@
 namespace {
 const char* const kProgram = "zendra-cli";
 const char* g_subject = nullptr; // the file the current messages are about
-int g_messageCount = 0;          // messages printed so far
 
 // Message boxes become one line on stderr, prefixed with the program and the file.
 int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
@@ -38,12 +37,55 @@ int PrintMessage(HWND, const char* text, const char* caption, UINT type) {
         }
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
-    g_messageCount++;
     if (g_subject)
         std::fprintf(stderr, "%s: %s: %s\n", kProgram, g_subject, line.c_str());
     else
         std::fprintf(stderr, "%s: %s\n", kProgram, line.c_str());
     return (type & 0xF) == MB_YESNO ? IDNO : IDOK;
+}
+
+const int kHelpWidth = 78;
+
+// Prints prefix and then text's words, wrapped at kHelpWidth columns onto
+// lines indented as wide as the prefix.
+void PrintWrapped(FILE* out, const std::string& prefix, const std::string& text) {
+    std::string line = prefix;
+    bool empty = true;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(start, end - start);
+        start = end + 1;
+        if (word.empty()) continue;
+        if (!empty && line.size() + 1 + word.size() > size_t(kHelpWidth)) {
+            std::fprintf(out, "%s\n", line.c_str());
+            line.assign(prefix.size(), ' ');
+            empty = true;
+        }
+        if (!empty) line += ' ';
+        line += word;
+        empty = false;
+    }
+    std::fprintf(out, "%s\n", line.c_str());
+}
+
+void AddExtension(const char* extension, void* text) {
+    std::string* list = static_cast<std::string*>(text);
+    if (!list->empty()) *list += ' ';
+    *list += '.';
+    *list += extension;
+}
+
+struct NameColumns {
+    FILE* out;
+    int count;
+};
+
+void PrintFormatName(const OutputFormat& format, void* context) {
+    NameColumns* columns = static_cast<NameColumns*>(context);
+    if (columns->count++ % 6 == 0) std::fprintf(columns->out, "\n              ");
+    std::fprintf(columns->out, " %s", format.name);
 }
 
 void Usage(FILE* out) {
@@ -53,22 +95,21 @@ void Usage(FILE* out) {
                  "       %s convert --to NAME --outdir DIR [-j N] [--timeout SECONDS]\n"
                  "                  [--force] [TOOLS] INPUT...\n"
                  "\n"
-                 "info     prints the description of each picture file.\n"
-                 "convert  reads INPUT and writes it to OUTPUT in the format NAME, or in the\n"
-                 "         format of OUTPUT's extension (.bmp .iff .lbm .jpg .jpeg .jpe .pcx\n"
-                 "         .png .tga .tif .tiff). With --outdir it converts every INPUT into\n"
-                 "         DIR, under the INPUT's name with the extension of the format, each\n"
-                 "         file in a process of its own.\n"
-                 "\n"
-                 "Options:\n"
-                 "  --to NAME   output format:",
+                 "info     prints the description of each picture file.\n",
                  kProgram, kProgram, kProgram);
-    int count = 0;
-    const OutputFormat* formats = OutputFormats(&count);
-    for (int i = 0; i < count; i++) {
-        if (i % 6 == 0) std::fprintf(out, "\n              ");
-        std::fprintf(out, " %s", formats[i].name);
-    }
+    std::string extensions;
+    ForEachOutputExtension(AddExtension, &extensions);
+    PrintWrapped(out, "convert  ",
+                 "reads INPUT and writes it to OUTPUT in the format NAME, or in the format of "
+                 "OUTPUT's extension (" +
+                     extensions +
+                     "). With --outdir it converts every INPUT into DIR, under the INPUT's name "
+                     "with the extension of the format, each file in a process of its own.");
+    std::fprintf(out, "\n"
+                      "Options:\n"
+                      "  --to NAME   output format:");
+    NameColumns columns = {out, 0};
+    ForEachOutputFormat(PrintFormatName, &columns);
     std::fprintf(out, "\n"
                       "  --force     overwrite OUTPUT if it exists\n"
                       "  --outdir DIR\n"
@@ -102,13 +143,15 @@ bool Exists(const char* path) {
 }
 
 // Loads one file into the current-image state; messages name the file.
-bool Load(const char* path) {
+LoadOutcome Load(const char* path) {
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
     g_subject = path;
-    bool ok = LoadPictureFile(path, nullptr, 32, LOAD_PREVIEW); // true colour: never reduced
-    if (!ok && g_viewKind != KIND_NONE && g_viewKind != KIND_RASTER) ok = g_picture != nullptr;
-    return ok;
+    return LoadPicture(path, nullptr, 32); // true colour: never reduced
+}
+
+bool HasPicture(LoadOutcome outcome) {
+    return outcome == LOAD_PICTURE || outcome == LOAD_PICTURE_REPORTED;
 }
 
 void ReportNotRead(const char* path) {
@@ -121,7 +164,7 @@ int Info(int argc, char** argv) {
     int status = 0;
     for (int i = 0; i < argc; i++) {
         const char* path = argv[i];
-        bool ok = Load(path);
+        bool ok = HasPicture(Load(path));
         if (argc > 1) std::printf("%s%s:\n", i ? "\n" : "", path);
         if (g_infoText[0]) {
             size_t len = std::strlen(g_infoText);
@@ -174,16 +217,22 @@ const char* OptionValue(int argc, char** argv, int* i, const char* name, const c
     return argv[++*i];
 }
 
-int Convert(int argc, char** argv) {
+// What convert was asked to do.
+struct ConvertRequest {
     const char* toName = nullptr;
     bool force = false;
-    bool worker = false;
+    bool worker = false; // one file of a batch, started by the batch itself
     std::vector<const char*> files;
     std::vector<int> tools;
-    std::vector<std::string> toolArgs;
+    std::vector<std::string> toolArgs; // the tool options as given, for batch workers
     const char* outdir = nullptr;
     const char* jobsText = nullptr;
     const char* timeoutText = nullptr;
+};
+
+// Reads convert's arguments into the request; 0 when they make sense, else
+// the exit status of the usage error already reported.
+int ParseConvert(int argc, char** argv, ConvertRequest* r) {
     const char* error = nullptr;
     const char* detail = nullptr;
     for (int i = 0; i < argc; i++) {
@@ -191,96 +240,98 @@ int Convert(int argc, char** argv) {
         bool missing = false;
         const int first = i;
         if (const char* v = OptionValue(argc, argv, &i, "--to", nullptr, &missing)) {
-            toName = v;
+            r->toName = v;
         } else if (const char* v = OptionValue(argc, argv, &i, "--outdir", nullptr, &missing)) {
-            outdir = v;
+            r->outdir = v;
         } else if (const char* v = OptionValue(argc, argv, &i, "--jobs", "-j", &missing)) {
-            jobsText = v;
+            r->jobsText = v;
         } else if (const char* v = OptionValue(argc, argv, &i, "--timeout", nullptr, &missing)) {
-            timeoutText = v;
+            r->timeoutText = v;
         } else if (missing) {
             return UsageError("option requires an argument:", a);
         } else if (std::strcmp(a, "--force") == 0 || std::strcmp(a, "-f") == 0) {
-            force = true;
+            r->force = true;
         } else if (std::strcmp(a, "--worker") == 0) {
-            worker = true; // one file of a batch, started by the batch itself
+            r->worker = true;
         } else if (std::strcmp(a, "--") == 0) {
-            for (i++; i < argc; i++) files.push_back(argv[i]);
-        } else if (ToolOptionParse t = ParseToolOption(argc, argv, &i, &tools, &error, &detail);
+            for (i++; i < argc; i++) r->files.push_back(argv[i]);
+        } else if (ToolOptionParse t = ParseToolOption(argc, argv, &i, &r->tools, &error, &detail);
                    t != TOOL_OPTION_NONE) {
             if (t == TOOL_OPTION_ERROR) return UsageError(error, detail);
-            toolArgs.insert(toolArgs.end(), argv + first, argv + i + 1);
+            r->toolArgs.insert(r->toolArgs.end(), argv + first, argv + i + 1);
         } else if (a[0] == '-' && a[1] != 0) {
             return UsageError("unknown option", a);
         } else {
-            files.push_back(a);
+            r->files.push_back(a);
         }
     }
-    const OutputFormat* format = nullptr;
-    if (toName) {
-        format = FindOutputFormat(toName);
-        if (!format) return UsageError("unknown output format", toName);
+    return 0;
+}
+
+// 2 after saying so when this build cannot write the format, else 0.
+int RefuseUnavailable(const OutputFormat* format) {
+    if (WriterAvailable(format->format)) return 0;
+    std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
+                 format->name);
+    return 2;
+}
+
+// Every input into the output folder, each by a worker process of its own.
+int ConvertBatch(const ConvertRequest& r, const OutputFormat* format) {
+    if (!format) return UsageError("--outdir needs the output format: use --to NAME");
+    if (r.files.empty()) return UsageError("convert --outdir needs at least one INPUT file");
+    BatchOptions batch;
+    batch.outdir = r.outdir;
+    batch.format = format;
+    batch.force = r.force;
+    batch.jobs = 1;
+    batch.timeout = 300;
+    if (r.jobsText) {
+        char* end = nullptr;
+        long n = std::strtol(r.jobsText, &end, 10);
+        if (*end || end == r.jobsText || n < 1 || n > 64)
+            return UsageError("-j takes a number of workers from 1 to 64, not", r.jobsText);
+        batch.jobs = int(n);
     }
-    if (outdir) {
-        if (!format) return UsageError("--outdir needs the output format: use --to NAME");
-        if (files.empty()) return UsageError("convert --outdir needs at least one INPUT file");
-        BatchOptions batch;
-        batch.outdir = outdir;
-        batch.format = format;
-        batch.force = force;
-        batch.jobs = 1;
-        batch.timeout = 300;
-        if (jobsText) {
-            char* end = nullptr;
-            long n = std::strtol(jobsText, &end, 10);
-            if (*end || end == jobsText || n < 1 || n > 64)
-                return UsageError("-j takes a number of workers from 1 to 64, not", jobsText);
-            batch.jobs = int(n);
-        }
-        if (timeoutText) {
-            char* end = nullptr;
-            double s = std::strtod(timeoutText, &end);
-            if (*end || end == timeoutText || !(s > 0) || s > 1e6)
-                return UsageError("--timeout takes a number of seconds above 0, not", timeoutText);
-            batch.timeout = s;
-        }
-        if (!WriterAvailable(format->format)) {
-            std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
-                         format->name);
-            return 2;
-        }
-        batch.toolArgs = toolArgs;
-        batch.inputs.assign(files.begin(), files.end());
-        return RunBatch(batch);
+    if (r.timeoutText) {
+        char* end = nullptr;
+        double s = std::strtod(r.timeoutText, &end);
+        if (*end || end == r.timeoutText || !(s > 0) || s > 1e6)
+            return UsageError("--timeout takes a number of seconds above 0, not", r.timeoutText);
+        batch.timeout = s;
     }
-    if (jobsText || timeoutText) return UsageError("-j and --timeout go with --outdir");
-    if (files.size() != 2) {
-        return UsageError(files.size() > 2 ? "too many files; convert several with --outdir DIR"
-                                           : "convert needs an INPUT and an OUTPUT file");
+    if (int status = RefuseUnavailable(format)) return status;
+    batch.toolArgs = r.toolArgs;
+    batch.inputs.assign(r.files.begin(), r.files.end());
+    return RunBatch(batch);
+}
+
+// One input to one output: load, run the tools, write.
+int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
+    if (r.jobsText || r.timeoutText) return UsageError("-j and --timeout go with --outdir");
+    if (r.files.size() != 2) {
+        return UsageError(r.files.size() > 2 ? "too many files; convert several with --outdir DIR"
+                                             : "convert needs an INPUT and an OUTPUT file");
     }
-    const char* input = files[0];
-    const char* output = files[1];
-    if (worker) RunWorkerTestHooks(input);
+    const char* input = r.files[0];
+    const char* output = r.files[1];
+    if (r.worker) RunWorkerTestHooks(input);
     if (!format) {
         format = FormatFromExtension(output);
         if (!format)
             return UsageError("cannot tell the output format from the name; use --to:", output);
     }
-    if (!WriterAvailable(format->format)) {
-        std::fprintf(stderr, "%s: the output format '%s' is not available yet\n", kProgram,
-                     format->name);
-        return 2;
-    }
-    if (!force && Exists(output)) {
+    if (int status = RefuseUnavailable(format)) return status;
+    if (!r.force && Exists(output)) {
         std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
         return 1;
     }
-    const int messagesBeforeLoad = g_messageCount;
-    if (!Load(input)) {
+    LoadOutcome loaded = Load(input);
+    if (!HasPicture(loaded)) {
         if (!g_infoText[0] && Exists(input)) ReportNotRead(input);
         return 1;
     }
-    if (g_messageCount != messagesBeforeLoad) {
+    if (loaded == LOAD_PICTURE_REPORTED) {
         // A reader that met an error still hands over what it has (a picture
         // left black where it could not decode): that is not a conversion.
         ReleaseCurrentPicture();
@@ -292,15 +343,13 @@ int Convert(int argc, char** argv) {
         ReleaseCurrentPicture();
         return 1;
     }
-    const int messagesBefore = g_messageCount;
-    RunToolCommands(tools);
-    if (g_messageCount != messagesBefore) {
+    if (!RunToolCommands(r.tools)) {
         // A tool that could not do its work has said why; nothing is written.
         ReleaseCurrentPicture();
         return 1;
     }
     OutputResult result = WriteOutputFile(PictureToWrite(), output, format->format, format->option1,
-                                          format->option2, force);
+                                          format->option2, r.force);
     ReleaseCurrentPicture();
     switch (result) {
     case OUTPUT_OK:
@@ -318,6 +367,17 @@ int Convert(int argc, char** argv) {
         break;
     }
     return 1;
+}
+
+int Convert(int argc, char** argv) {
+    ConvertRequest request;
+    if (int status = ParseConvert(argc, argv, &request)) return status;
+    const OutputFormat* format = nullptr;
+    if (request.toName) {
+        format = FindOutputFormat(request.toName);
+        if (!format) return UsageError("unknown output format", request.toName);
+    }
+    return request.outdir ? ConvertBatch(request, format) : ConvertOne(request, format);
 }
 } // namespace
 

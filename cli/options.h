@@ -1,19 +1,20 @@
-// Output format names and extensions of zendra-cli, mirroring the Convert/Save menu.
+// zendra-cli's output format names and extensions, from the format table's
+// writer entries (the names mirror the Convert/Save menu).
 #pragma once
 
-struct OutputFormat {
-    const char* name;
-    int format; // a SaveFormat code
-    int option1;
-    int option2;
-};
+#include "core/format_table.h"
+
+typedef WriterEntry OutputFormat;
 
 // The format a name stands for, or null when no format has that name.
 const OutputFormat* FindOutputFormat(const char* name);
 
-// The format of an output path's extension (the plain member of its family),
-// or null when the extension names none.
+// The format of an output path's extension (the first entry of the row that
+// lists the extension), or null when the extension names none.
 const OutputFormat* FormatFromExtension(const char* path);
 
-// All names, for --help.
-const OutputFormat* OutputFormats(int* count);
+// Calls visit with every name in table order, for --help.
+void ForEachOutputFormat(void (*visit)(const OutputFormat& format, void* context), void* context);
+
+// Calls visit with every extension zendra-cli takes, in table order.
+void ForEachOutputExtension(void (*visit)(const char* extension, void* context), void* context);

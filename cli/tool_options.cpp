@@ -86,6 +86,6 @@ const char* ToolOptionsHelp() {
            "                       standard palettes) or best256 best32 best16\n";
 }
 
-void RunToolCommands(const std::vector<int>& commands) {
-    for (int command : commands) RunToolCommand(command);
+bool RunToolCommands(const std::vector<int>& commands) {
+    return RunToolCommandsInTurn(commands.data(), commands.size());
 }

@@ -20,5 +20,6 @@ ToolOptionParse ParseToolOption(int argc, char** argv, int* i, std::vector<int>*
 // The lines of --help that describe the tool options.
 const char* ToolOptionsHelp();
 
-// Runs the commands on the current picture.
-void RunToolCommands(const std::vector<int>& commands);
+// Runs the commands on the current picture; false when one of them reported
+// a problem.
+bool RunToolCommands(const std::vector<int>& commands);

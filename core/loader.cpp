@@ -3,25 +3,11 @@
 #include "core/image.h"
 #include "core/state.h"
 #include "core/text.h"
-#include "tools/reduce.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-BYTE* g_readBuffer = nullptr;
-
-int ReadBufferedByte(HFILE file, BYTE* value, int* position, int* fill) {
-    if (*position == *fill) {
-        long n = _hread(file, g_readBuffer, READ_BUFFER_SIZE);
-        *fill = n > 0 ? int(n) : 0;
-        *position = 0;
-        if (*fill == 0) return 0;
-    }
-    *value = g_readBuffer[(*position)++];
-    return 1;
-}
 
 bool ExtensionIs(const char* name, const char* ext) {
     size_t len = std::strlen(name);
@@ -56,75 +42,44 @@ DetectedFormat DetectFormat(HFILE file, const char* name) {
     _llseek(file, 0, FILE_BEGIN);
     if (got == UINT(HFILE_ERROR)) got = 0;
     // Bytes the file does not have stay zero, as they would in a short probe.
-    unsigned w0 = probe[0] + 256u * probe[1];
-    unsigned w1 = probe[2] + 256u * probe[3];
-
-    if (w0 == 0x4D42) {
-        BYTE size[4];
-        if (!PeekAt(file, 14, size, 4)) return DET_BITMAP_OTHER;
-        switch (size[0]) {
-        case 40:
-        case 108: // the later Windows information headers
-        case 124:
-            return DET_WINDOWS_BMP;
-        case 12:
-            return DET_OS2_BMP;
-        case 64:
-            return DET_OS2V2_BMP;
-        default:
-            return DET_BITMAP_OTHER;
-        }
-    }
-    if (w0 == 0x4947) return DET_GIF;
-    if (w0 == 0xD8FF) return DET_JPEG;
-    if (w0 == 0x000A || w0 == 0x020A || w0 == 0x030A || w0 == 0x040A || w0 == 0x050A)
-        return DET_PCX;
-    if (w0 == 0x4949 || w0 == 0x4D4D) return DET_TIFF;
-    if (w0 == 0x5089 && w1 == 0x474E) return DET_PNG;
-    if (w0 == 0x4F46 && w1 == 0x4D52) return DET_IFF;
-    if (w0 == 0x4952 && w1 == 0x4646) return DET_ANI;
-    if (w0 == 0 && (w1 == 1 || w1 == 2) &&
-        (ExtensionIs(name, "ICO") || ExtensionIs(name, "ICN") || ExtensionIs(name, "CUR")))
-        return DET_ICON;
-    if (w0 == 0x2A2F && ExtensionIs(name, "ICO")) return DET_SUN_ICON;
-    if (w0 == 0xCDD7) return DET_WMF_PLACEABLE;
-    if (ExtensionIs(name, "WMF")) return DET_WMF;
-    if (ExtensionIs(name, "EMF")) return DET_EMF;
-    if (ExtensionIs(name, "TGA")) return DET_TARGA;
-
+    FileProbe p = {};
+    p.w0 = probe[0] + 256u * probe[1];
+    p.w1 = probe[2] + 256u * probe[3];
+    p.name = name;
+    BYTE size[4];
+    p.hasHeaderSize = PeekAt(file, 14, size, 4);
+    p.headerSize = size[0];
     BYTE mac[10];
-    if (PeekAt(file, 128, mac, sizeof mac)) {
-        if (mac[0] == 'G' && mac[1] == 'I') return DET_MACBINARY_GIF;
-        if ((mac[0] == 'I' && mac[1] == 'I') || (mac[0] == 'M' && mac[1] == 'M'))
-            return DET_MACBINARY_TIFF;
-    }
+    p.hasMacBinary = PeekAt(file, 128, mac, sizeof mac);
+    p.macBinary[0] = mac[0];
+    p.macBinary[1] = mac[1];
+    for (const DetectionRule* rule = NextDetectionRule(0); rule;
+         rule = NextDetectionRule(rule->order))
+        if (rule->matches(p)) return rule->format;
     return DET_NONE;
 }
 
 namespace {
-HGLOBAL CallHandleReader(HandleReader reader, HFILE file, HWND owner) {
+// PCX and Targa readers pull their bytes through a byte reader over the
+// loader's read buffer, which lives only while the reader runs.
+HGLOBAL CallBufferedReader(BufferedReader reader, HFILE file, HWND owner) {
     if (!reader) return nullptr;
-    return reader(file, owner, g_infoText);
-}
-
-// PCX and Targa readers pull their bytes through the loader's read buffer.
-HGLOBAL CallBufferedReader(HandleReader reader, HFILE file, HWND owner) {
-    if (!reader) return nullptr;
-    g_readBuffer = static_cast<BYTE*>(std::malloc(READ_BUFFER_SIZE));
-    if (!g_readBuffer) {
+    BYTE* buffer = static_cast<BYTE*>(std::malloc(READ_BUFFER_SIZE));
+    if (!buffer) {
         g_viewKind = KIND_NONE;
         return nullptr;
     }
-    HGLOBAL image = reader(file, owner, g_infoText);
-    std::free(g_readBuffer);
-    g_readBuffer = nullptr;
+    ByteReader in;
+    OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
+    HGLOBAL image = reader(&in, owner, g_infoText);
+    std::free(buffer);
     return image;
 }
 
 // A TIFF file behind a 128-byte MacBinary header is read through a private
 // copy without the header, made in a file created exclusively for it.
-HGLOBAL ReadMacBinaryTiff(const char* name, HWND owner) {
-    if (!g_readers.tiff) return nullptr;
+HGLOBAL ReadMacBinaryCopy(NameReader reader, const char* name, HWND owner, bool* read) {
+    if (!reader) return nullptr;
     char folder[MAX_PATH];
     char temp[MAX_PATH];
     DWORD n = GetTempPathA(sizeof folder, folder);
@@ -148,8 +103,8 @@ HGLOBAL ReadMacBinaryTiff(const char* name, HWND owner) {
     if (out && std::fclose(out) != 0) copied = false;
     HGLOBAL image = nullptr;
     if (copied) {
-        image = g_readers.tiff(temp, owner, g_infoText, g_displayDepth);
-        g_orientation = 0;
+        image = reader(temp, owner, g_infoText, g_displayDepth);
+        *read = true;
     }
     std::remove(temp);
     return image;
@@ -170,24 +125,10 @@ void DropTrueColorTable(HGLOBAL image) {
     GlobalUnlock(image);
 }
 
-// Palette displays show a reduced copy; the untouched picture waits in the
-// original slot. The preview takes the 256 standard colours on any palette
-// display; the window load takes them at 4 bits and the best 256 at 8 bits.
-void AdaptToDisplay(LoadKind kind) {
-    if (g_viewKind != KIND_RASTER || !g_picture) return;
-    bool pureBlackAndWhite = g_colorsUsed == 1 && g_bitCount == 1;
-    int depth = g_displayDepth;
-    if (kind == LOAD_PREVIEW) {
-        if (depth <= 8 && !pureBlackAndWhite) ReduceColors(&g_picture, &g_original, 256, 0, false);
-    } else if (depth == 4 && !pureBlackAndWhite) {
-        ReduceColors(&g_picture, &g_original, 256, 0, false);
-    } else if (depth == 8 && g_bitCount > 8) {
-        ReduceColors(&g_picture, &g_original, -256, 0, false);
-    }
-}
 } // namespace
 
-bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind kind) {
+LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
+    const unsigned long messagesBefore = MessagesShown();
     g_displayDepth = displayDepth;
     g_infoText[0] = 0;
     g_fileSize = QueryFileSize(name);
@@ -196,72 +137,41 @@ bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind ki
         MessageBoxA(nullptr, "Error Opening File", nullptr, MB_ICONERROR);
         g_picture = nullptr;
         g_viewKind = KIND_NONE;
-        return false;
+        return LOAD_NONE_REPORTED;
     }
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     g_brightness = 0;
     DetectedFormat format = DetectFormat(file, name);
+    const FormatRow* row = FormatRowOf(format);
+    const DetectionRule* rule = DetectionRuleOf(format);
     HGLOBAL image = nullptr;
     bool open = true;
-    g_viewKind = KIND_RASTER;
-    switch (format) {
-    case DET_WINDOWS_BMP:
-        image = CallHandleReader(g_readers.windowsBitmap, file, owner);
+    bool called = true; // the row's reader had its turn (finish runs after it)
+    g_viewKind = row ? row->kind : KIND_NONE;
+    if (row && row->prepare) row->prepare();
+    switch (rule ? rule->call : CALL_NOTHING) {
+    case CALL_HANDLE:
+        if (row->byHandle) image = row->byHandle(file, owner, g_infoText);
         break;
-    case DET_OS2_BMP:
-        image = CallHandleReader(g_readers.os2Bitmap, file, owner);
+    case CALL_BUFFERED:
+        image = CallBufferedReader(row->byBuffer, file, owner);
         break;
-    case DET_OS2V2_BMP:
-        image = CallHandleReader(g_readers.os2v2Bitmap, file, owner);
-        break;
-    case DET_GIF:
-    case DET_MACBINARY_GIF:
-        g_frameDelay = 25;
-        g_gif = GifFrameInfo{};
-        image = CallHandleReader(g_readers.gif, file, owner);
-        break;
-    case DET_PCX:
-        image = CallBufferedReader(g_readers.pcx, file, owner);
-        break;
-    case DET_TARGA:
-        image = CallBufferedReader(g_readers.targa, file, owner);
-        break;
-    case DET_IFF:
-        image = CallHandleReader(g_readers.iff, file, owner);
-        break;
-    case DET_JPEG:
-    case DET_PNG:
-    case DET_TIFF:
-    case DET_SUN_ICON: {
-        NameReader reader = format == DET_JPEG   ? g_readers.jpeg
-                            : format == DET_PNG  ? g_readers.png
-                            : format == DET_TIFF ? g_readers.tiff
-                                                 : g_readers.sunIcon;
+    case CALL_NAME:
         _lclose(file);
         open = false;
-        if (reader) image = reader(name, owner, g_infoText, g_displayDepth);
-        if (format == DET_TIFF) g_orientation = 0;
+        if (row->byName) image = row->byName(name, owner, g_infoText, g_displayDepth);
         break;
-    }
-    case DET_MACBINARY_TIFF:
+    case CALL_MACBINARY_COPY:
         _lclose(file);
         open = false;
-        image = ReadMacBinaryTiff(name, owner);
+        called = false;
+        image = ReadMacBinaryCopy(row->byName, name, owner, &called);
         break;
-    case DET_ANI:
-    case DET_ICON:
-    case DET_WMF_PLACEABLE:
-    case DET_WMF:
-    case DET_EMF:
-        // Animations and metafiles have no reader in this build.
-        g_viewKind = KIND_NONE;
-        break;
-    case DET_BITMAP_OTHER:
-        break;
-    case DET_NONE:
-        g_viewKind = KIND_NONE;
+    case CALL_NOTHING:
+        called = false;
         break;
     }
+    if (called && row->finish) row->finish();
     if (open) _lclose(file);
 
     if (image) {
@@ -281,8 +191,14 @@ bool LoadPictureFile(const char* name, HWND owner, int displayDepth, LoadKind ki
         g_colorsUsed = int(header->biClrUsed);
         if (IsMonochromeImage(header)) g_colorsUsed = 1;
         GlobalUnlock(g_picture);
-        AdaptToDisplay(kind);
     }
     SetCursor(previous);
-    return g_picture != nullptr;
+    bool reported = MessagesShown() != messagesBefore;
+    if (g_picture) return reported ? LOAD_PICTURE_REPORTED : LOAD_PICTURE;
+    return reported ? LOAD_NONE_REPORTED : LOAD_NONE_SILENT;
+}
+
+bool LoadPictureFile(const char* name, HWND owner, int displayDepth) {
+    LoadOutcome outcome = LoadPicture(name, owner, displayDepth);
+    return outcome == LOAD_PICTURE || outcome == LOAD_PICTURE_REPORTED;
 }

@@ -14,6 +14,7 @@ MessageSink g_sink = nullptr;
 HelpSink g_helpSink = nullptr;
 #endif
 int g_failCountdown = 0;
+unsigned long g_messagesShown = 0;
 } // namespace
 
 MessageSink SetMessageSink(MessageSink sink) {
@@ -23,8 +24,13 @@ MessageSink SetMessageSink(MessageSink sink) {
 }
 
 int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    g_messagesShown++;
     if (g_sink) return g_sink(owner, text, caption, type);
     return MessageBoxA(owner, text, caption, type);
+}
+
+unsigned long MessagesShown() {
+    return g_messagesShown;
 }
 
 #ifdef _WIN32

@@ -26,6 +26,9 @@
 typedef int (*MessageSink)(HWND owner, const char* text, const char* caption, UINT type);
 MessageSink SetMessageSink(MessageSink sink);
 int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT type);
+// How many message boxes have been shown so far: the loader and the Tools
+// commands tell from it whether a step reported a problem.
+unsigned long MessagesShown();
 
 // Allocation failures are reachable in tests: after FailGlobalAllocAt(n) the
 // nth following GlobalAlloc (1 = the next one) returns null; 0 switches it off.

@@ -1,42 +1,9 @@
-// The About box's line on what the program views, from the reader table.
+// The About box's line on what the program views, from the format table.
 #include "shell/about_text.h"
 
 #include <cstdio>
 
 namespace {
-// Whether the loader turns files of this format into a picture.
-bool Reads(const ReaderTable& r, DetectedFormat format) {
-    switch (format) {
-    case DET_WINDOWS_BMP:
-        return r.windowsBitmap != nullptr;
-    case DET_OS2_BMP:
-        return r.os2Bitmap != nullptr;
-    case DET_OS2V2_BMP:
-        return r.os2v2Bitmap != nullptr;
-    case DET_GIF:
-        return r.gif != nullptr;
-    case DET_PCX:
-        return r.pcx != nullptr;
-    case DET_TARGA:
-        return r.targa != nullptr;
-    case DET_IFF:
-        return r.iff != nullptr;
-    case DET_SUN_ICON:
-        return r.sunIcon != nullptr;
-    case DET_JPEG:
-        return r.jpeg != nullptr;
-    case DET_PNG:
-        return r.png != nullptr;
-    case DET_TIFF:
-        return r.tiff != nullptr;
-    case DET_ICON:
-        return r.icon != nullptr;
-    default:
-        // Metafiles have no reader in the table: the loader shows nothing for them.
-        return false;
-    }
-}
-
 struct Kind {
     const char* name;
     DetectedFormat formats[8];
@@ -54,12 +21,20 @@ const Kind kKinds[] = {
 };
 } // namespace
 
-bool AboutViewsLine(const ReaderTable& readers, char* out, size_t size) {
+bool FormatIsRead(DetectedFormat format) {
+    // A rule that calls no reader (metafiles, icons in this build) shows nothing.
+    const FormatRow* row = FormatRowOf(format);
+    const DetectionRule* rule = DetectionRuleOf(format);
+    if (!row || !rule || rule->call == CALL_NOTHING) return false;
+    return row->byHandle || row->byBuffer || row->byName;
+}
+
+bool AboutViewsLine(bool (*reads)(DetectedFormat), char* out, size_t size) {
     const char* names[sizeof kKinds / sizeof kKinds[0]];
     int n = 0;
     for (const Kind& kind : kKinds) {
         bool any = false;
-        for (int i = 0; i < kind.count; i++) any = any || Reads(readers, kind.formats[i]);
+        for (int i = 0; i < kind.count; i++) any = any || reads(kind.formats[i]);
         if (any) names[n++] = kind.name;
     }
     if (size == 0) return false;

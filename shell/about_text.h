@@ -2,11 +2,14 @@
 // build has, so that it names only what the program can open.
 #pragma once
 
-#include "core/loader.h"
+#include "core/format_table.h"
 
 #include <cstddef>
 
+// Whether the format table gives files of this format a reader.
+bool FormatIsRead(DetectedFormat format);
+
 // "Views bitmaps, icons, metafiles and photographs," naming only the kinds of
-// picture that at least one reader of the table opens. Always terminated;
+// picture of which reads says at least one format is read. Always terminated;
 // returns false when out is too small for the whole line.
-bool AboutViewsLine(const ReaderTable& readers, char* out, size_t size);
+bool AboutViewsLine(bool (*reads)(DetectedFormat), char* out, size_t size);

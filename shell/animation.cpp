@@ -28,9 +28,9 @@ void NextIcon() {
     g_iconIndex = g_iconIndex + 1 > g_iconCount ? 1 : g_iconIndex + 1;
     if (g_picture) GlobalFree(g_picture);
     g_picture = nullptr;
-    if (!g_readers.icon || g_openFile == HFILE_ERROR) return;
+    if (!g_iconReader || g_openFile == HFILE_ERROR) return;
     _llseek(g_openFile, 0, 0);
-    g_picture = g_readers.icon(nullptr, g_infoText, g_openFile, g_iconCount, g_iconIndex, 0, 0);
+    g_picture = g_iconReader(nullptr, g_infoText, g_openFile, g_iconCount, g_iconIndex, 0, 0);
 }
 
 void NextFrame() {

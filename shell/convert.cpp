@@ -2,6 +2,7 @@
 // outcome with the file's size, and the browser's list brought up to date.
 #include "shell/shell.h"
 
+#include "core/loader.h"
 #include "core/state.h"
 #include "shell/resource.h"
 #include "tools/output_file.h"
@@ -15,26 +16,8 @@ const int kPathSize = 512;
 const int kDirectorySize = 256;
 
 const char* FilterOf(int format) {
-    switch (format) {
-    case FMT_BMP:
-    case FMT_BMP_RLE:
-    case FMT_BMP_BITFIELDS:
-        return "Windows Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*|";
-    case FMT_JPEG:
-        return "JPEG (*.jpg)|*.jpg|All Files (*.*)|*.*|";
-    case FMT_IFF:
-        return "IFF (*.iff)|*.iff|All Files (*.*)|*.*|";
-    case FMT_PCX:
-        return "PCX (*.pcx)|*.pcx|All Files (*.*)|*.*|";
-    case FMT_PNG:
-        return "PNG (*.png)|*.png|All Files (*.*)|*.*|";
-    case FMT_TGA:
-        return "TARGA (*.tga)|*.tga|All Files (*.*)|*.*|";
-    case FMT_TIFF:
-        return "TIFF (*.tif)|*.tif|All Files (*.*)|*.*|";
-    default:
-        return nullptr;
-    }
+    const FormatRow* row = WriterRowOf(format);
+    return row ? row->writing.saveFilter : nullptr;
 }
 
 // The current folder without a trailing backslash ("C:\" becomes "C:").
@@ -67,13 +50,7 @@ void AddToBrowserList(HWND dialog, const char* path) {
 }
 
 void ReportSaved(char* path) {
-    WIN32_FIND_DATAA found;
-    unsigned long long size = 0;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        size = (unsigned long long)found.nFileSizeHigh << 32 | found.nFileSizeLow;
-        FindClose(search);
-    }
+    unsigned long long size = QueryFileSize(path);
     size_t length = std::strlen(path);
     std::snprintf(path + length, size_t(kPathSize) - length, "\n\n%llu bytes", size);
     MessageBoxA(nullptr, path, "File Converted Successfully", MB_OK);

@@ -30,7 +30,7 @@ void Opening() {
     g_picture = g_original;
     g_original = nullptr;
     if (g_viewKind == KIND_RASTER && g_bitCount > 8)
-        ReduceColors(&g_picture, &g_original, -256, g_viewKind, true);
+        ReduceColors(&g_picture, &g_original, REDUCE_BEST_256, g_viewKind, true);
 }
 
 void Closing(HWND window) {

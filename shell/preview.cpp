@@ -6,6 +6,7 @@
 #include "core/loader.h"
 #include "core/state.h"
 #include "shell/resource.h"
+#include "tools/display.h"
 
 #include <cstdio>
 #include <cstring>
@@ -95,7 +96,8 @@ void LoadPreview(HWND dialog, int left, int top, int width, int height) {
         return;
     }
     std::memcpy(g_fileName, name, sizeof name);
-    LoadPictureFile(g_fileName, preview, depth, LOAD_PREVIEW);
+    LoadPictureFile(g_fileName, preview, depth);
+    AdaptToDisplay(LOAD_PREVIEW);
     if (g_viewKind == KIND_RASTER) DrawPreviewPicture(dc);
     ReleaseDC(preview, dc);
     StartAnimationTimer();
@@ -131,7 +133,8 @@ void LoadNeighbour(HWND target, int) {
         HDC dc = GetDC(target);
         int depth = DisplayDepth(dc);
         ReleaseDC(target, dc);
-        LoadPictureFile(g_fileName, target, depth, LOAD_WINDOW);
+        LoadPictureFile(g_fileName, target, depth);
+        AdaptToDisplay(LOAD_WINDOW);
         InvalidateRect(target, nullptr, TRUE);
         if (g_viewKind == KIND_ICON_CYCLE || g_viewKind == KIND_ANI) {
             StartAnimationTimer();

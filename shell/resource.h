@@ -1,6 +1,9 @@
 // Identifiers of the program's resources: the browser dialog's controls, the
-// viewer's menu commands and the named resources. Included by resources.rc.
+// viewer's menu commands (Convert/Save and Tools from core/command_ids.h) and
+// the named resources. Included by resources.rc.
 #pragma once
+
+#include "core/command_ids.h"
 
 #define IDD_BROWSER 1536
 
@@ -36,40 +39,6 @@
 #define CM_SLIDESHOW 114
 #define CM_NEXT_FILE 115
 #define CM_LAST_FILE 116
-#define CM_BMP 117
-#define CM_JPG 118
-#define CM_GIF 136
-#define CM_TIFF_CAPTION 138
-#define CM_TIFF_NONE 139
-#define CM_TIFF_LZW 140
-#define CM_TIFF_JPEG 141
-#define CM_TIFF_HUFFMAN 142
-#define CM_TIFF_G3 143
-#define CM_TIFF_G4 144
-#define CM_TIFF_PACKBITS 145
-#define CM_TIFF_DEFLATE 146
-#define CM_TIFF_NONE_TILES 154
-#define CM_TIFF_HUFFMAN_TILES 155
-#define CM_TIFF_G3_TILES 156
-#define CM_TIFF_G4_TILES 157
-#define CM_TIFF_LZW_TILES 158
-#define CM_TIFF_JPEG_TILES 159
-#define CM_TIFF_PACKBITS_TILES 160
-#define CM_TIFF_DEFLATE_TILES 161
-#define CM_PNG 163
-#define CM_PNG_ADAM7 164
-#define CM_GIF_INTERLACED 165
-#define CM_JPG_PROGRESSIVE 166
-#define CM_TGA 168
-#define CM_TGA_RLE 169
-#define CM_PCX 172
-#define CM_BMP_RLE 173
-#define CM_IFF 174
-#define CM_IFF_PACKED 175
-#define CM_IFF_HAM 176
-#define CM_IFF_HAM_PACKED 177
-#define CM_BMP_555 178
-#define CM_BMP_565 179
 #define CM_HELP 180
 
 #define HELP_CONTEXT_BROWSER 102

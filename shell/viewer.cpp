@@ -21,8 +21,16 @@ void ClearNameBox() {
     SendMessageA(edit, EM_REPLACESEL, TRUE, LPARAM(""));
 }
 
+// The Tools commands repaint the viewer through this, erasing what a smaller
+// picture no longer covers. Without a viewer there is nothing to repaint (an
+// absent window would mean every window to the system).
+void RepaintViewerWindow() {
+    if (g_viewerWindow) InvalidateRect(g_viewerWindow, nullptr, TRUE);
+}
+
 void Opening(HWND window) {
     g_viewerWindow = window;
+    SetViewerRepaint(RepaintViewerWindow);
     if (g_displayDepth == 8) {
         if (g_original) {
             if (g_picture) GlobalFree(g_picture);
@@ -30,7 +38,7 @@ void Opening(HWND window) {
             g_original = nullptr;
         }
         if (g_viewKind == KIND_RASTER && g_bitCount > 8)
-            ReduceColors(&g_picture, &g_original, -256, g_viewKind, true);
+            ReduceColors(&g_picture, &g_original, REDUCE_BEST_256, g_viewKind, true);
     }
     g_monochromeTool = false;
 }
@@ -112,7 +120,7 @@ void DeleteFile(HWND window) {
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         char line[100];
-        AboutViewsLine(g_readers, line, sizeof line);
+        AboutViewsLine(FormatIsRead, line, sizeof line);
         SetDlgItemTextA(dialog, IDC_ABOUT_VIEWS, line);
         return TRUE;
     }
@@ -135,54 +143,14 @@ void ToggleTile(HWND window) {
     DrawMenuBar(window);
 }
 
-struct SaveCommand {
-    int id, format, option1, option2;
-};
-
-// The Convert/Save menu: each command's format code and options. The GIF
-// commands (136, 165) are absent: they have no action.
-const SaveCommand kSaveCommands[] = {
-    {CM_BMP, FMT_BMP, 0, 0},
-    {CM_BMP_RLE, FMT_BMP_RLE, 0, 0},
-    {CM_BMP_555, FMT_BMP_BITFIELDS, 0, 0},
-    {CM_BMP_565, FMT_BMP_BITFIELDS, 1, 0},
-    {CM_JPG, FMT_JPEG, 0, 0},
-    {CM_JPG_PROGRESSIVE, FMT_JPEG, 1, 0},
-    {CM_IFF, FMT_IFF, 0, 0},
-    {CM_IFF_PACKED, FMT_IFF, 1, 0},
-    {CM_IFF_HAM, FMT_IFF, 0, 1},
-    {CM_IFF_HAM_PACKED, FMT_IFF, 1, 1},
-    {CM_PCX, FMT_PCX, 0, 0},
-    {CM_PNG, FMT_PNG, 0, 0},
-    {CM_PNG_ADAM7, FMT_PNG, 1, 0},
-    {CM_TGA, FMT_TGA, 0, 0},
-    {CM_TGA_RLE, FMT_TGA, 1, 0},
-    {CM_TIFF_NONE, FMT_TIFF, 1, 0},
-    {CM_TIFF_HUFFMAN, FMT_TIFF, 2, 0},
-    {CM_TIFF_G3, FMT_TIFF, 3, 0},
-    {CM_TIFF_G4, FMT_TIFF, 4, 0},
-    {CM_TIFF_LZW, FMT_TIFF, 5, 0},
-    {CM_TIFF_JPEG, FMT_TIFF, 7, 0},
-    {CM_TIFF_PACKBITS, FMT_TIFF, 32773, 0},
-    {CM_TIFF_DEFLATE, FMT_TIFF, 32946, 0},
-    {CM_TIFF_NONE_TILES, FMT_TIFF, 1, 1},
-    {CM_TIFF_HUFFMAN_TILES, FMT_TIFF, 2, 1},
-    {CM_TIFF_G3_TILES, FMT_TIFF, 3, 1},
-    {CM_TIFF_G4_TILES, FMT_TIFF, 4, 1},
-    {CM_TIFF_LZW_TILES, FMT_TIFF, 5, 1},
-    {CM_TIFF_JPEG_TILES, FMT_TIFF, 7, 1},
-    {CM_TIFF_PACKBITS_TILES, FMT_TIFF, 32773, 1},
-    {CM_TIFF_DEFLATE_TILES, FMT_TIFF, 32946, 1},
-};
-
+// The Convert/Save commands are the format table's writer entries. The GIF
+// commands have none: they have no action.
 bool RunSaveCommand(HWND window, int id) {
-    for (const SaveCommand& c : kSaveCommands) {
-        if (c.id != id) continue;
-        ConvertAndSave(PictureToWrite(), window, g_viewKind, g_fileName, c.format, g_dialog,
-                       c.option1, c.option2);
-        return true;
-    }
-    return false;
+    const WriterEntry* entry = WriterOfCommand(id);
+    if (!entry) return false;
+    ConvertAndSave(PictureToWrite(), window, g_viewKind, g_fileName, entry->format, g_dialog,
+                   entry->option1, entry->option2);
+    return true;
 }
 
 void Command(HWND window, int id) {
@@ -244,7 +212,7 @@ void RestorePictureForPreview() {
         RestoreOrientation(&g_picture, &g_orientation);
         bool pureBlackAndWhite = g_colorsUsed == 1 && g_bitCount == 1;
         if (g_displayDepth <= 8 && !pureBlackAndWhite)
-            ReduceColors(&g_picture, &g_original, 256, g_viewKind, false);
+            ReduceColors(&g_picture, &g_original, REDUCE_STANDARD_256, g_viewKind, false);
     }
     g_orientation = 0;
     g_userModified = false;

@@ -12,16 +12,10 @@ bool PureBlackAndWhite() {
     return g_colorsUsed == 1 && g_bitCount == 1;
 }
 
-// Without a viewer there is nothing to repaint (an absent window would mean
-// every window to the system).
-void InvalidateViewer() {
-    if (g_viewerWindow) InvalidateRect(g_viewerWindow, nullptr, TRUE);
-}
-
 // A reduction chosen by the user: with the wait cursor, marked as a change.
 void Reduce(int target) {
     ReduceColors(&g_picture, &g_original, target, g_viewKind, true);
-    InvalidateViewer();
+    RepaintViewer();
     g_userModified = true;
 }
 
@@ -45,8 +39,8 @@ void TrueColor() {
     g_userModified = false;
     if (g_viewKind != KIND_RASTER) return;
     if (g_displayDepth == 8 && g_bitCount > 8)
-        ReduceColors(&g_picture, &g_original, -256, 0, false);
-    InvalidateViewer();
+        ReduceColors(&g_picture, &g_original, REDUCE_BEST_256, 0, false);
+    RepaintViewer();
 }
 } // namespace
 
@@ -74,10 +68,10 @@ void RestoreOriginalPicture() {
     if (g_viewKind == KIND_RASTER) {
         RestoreOrientation(&g_picture, &g_orientation);
         if (g_displayDepth == 8 && g_bitCount > 8)
-            ReduceColors(&g_picture, &g_original, -256, g_viewKind, false);
+            ReduceColors(&g_picture, &g_original, REDUCE_BEST_256, g_viewKind, false);
         if (g_displayDepth == 4 && !PureBlackAndWhite())
-            ReduceColors(&g_picture, &g_original, 256, g_viewKind, false);
-        InvalidateViewer();
+            ReduceColors(&g_picture, &g_original, REDUCE_STANDARD_256, g_viewKind, false);
+        RepaintViewer();
     }
     g_orientation = 0;
     g_userModified = false;
@@ -103,26 +97,27 @@ bool RunColourCommand(int id) {
     g_monochromeTool = id == CMD_MONOCHROME;
     switch (id) {
     case CMD_STANDARD_256:
-        RestoreOrReduce(PureBlackAndWhite(), 256);
+        RestoreOrReduce(PureBlackAndWhite(), REDUCE_STANDARD_256);
         break;
     case CMD_WEB_216:
-        RestoreOrReduce(PureBlackAndWhite(), 216);
+        RestoreOrReduce(PureBlackAndWhite(), REDUCE_WEB_216);
         break;
     case CMD_STANDARD_16:
-        RestoreOrReduce(PureBlackAndWhite(), 16);
+        RestoreOrReduce(PureBlackAndWhite(), REDUCE_STANDARD_16);
         break;
     case CMD_MONOCHROME:
-        RestoreOrReduce(PureBlackAndWhite(), 2);
+        RestoreOrReduce(PureBlackAndWhite(), REDUCE_MONOCHROME);
         break;
     case CMD_BEST_256:
-        RestoreOrReduce(g_bitCount <= 8, -256);
+        RestoreOrReduce(g_bitCount <= 8, REDUCE_BEST_256);
         break;
     case CMD_BEST_32:
-        RestoreOrReduce(
-            g_bitCount <= 4 || (g_bitCount == 8 && g_colorsUsed >= 1 && g_colorsUsed <= 32), -32);
+        RestoreOrReduce(g_bitCount <= 4 ||
+                            (g_bitCount == 8 && g_colorsUsed >= 1 && g_colorsUsed <= 32),
+                        REDUCE_BEST_32);
         break;
     case CMD_BEST_16:
-        RestoreOrReduce(g_bitCount <= 4, -16);
+        RestoreOrReduce(g_bitCount <= 4, REDUCE_BEST_16);
         break;
     case CMD_TRUE_COLOR:
         TrueColor();

@@ -3,6 +3,7 @@
 #include "tools/transform.h"
 
 #include "core/image.h"
+#include "core/pixels.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "tools/tool_messages.h"
@@ -54,8 +55,8 @@ HGLOBAL GreyPixels(const BITMAPINFOHEADER* header) {
     for (uint64_t y = 0; y < height; y++, row += stride, outRow += stride8) {
         for (uint64_t x = 0; x < width; x++) {
             if (bits == 16) {
-                unsigned v = row[2 * x] | row[2 * x + 1] << 8;
-                outRow[x] = Grey(((v >> 10) & 31) << 3, ((v >> 5) & 31) << 3, (v & 31) << 3);
+                RgbColor c = Unpack555(row[2 * x] | row[2 * x + 1] << 8);
+                outRow[x] = Grey(c.red, c.green, c.blue);
             } else {
                 const BYTE* p = row + x * (bits / 8);
                 outRow[x] = Grey(p[2], p[1], p[0]);

@@ -7,7 +7,7 @@
 #include "tools/error_diffusion.h"
 #include "tools/median_cut.h"
 #include "tools/palettes.h"
-#include "tools/row_colours.h"
+#include "core/pixels.h"
 
 #include <cstring>
 

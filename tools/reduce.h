@@ -4,8 +4,19 @@
 
 #include "platform/win32.h"
 
-// Reduces *current to an 8-bit palette picture. target 2, 16, 216 or 256 names
-// a fixed palette; -256, -32, -16 ask for the best colours. The picture that
+// What ReduceColors reduces to: a fixed palette (the value is its size), or
+// the best colours of the picture (minus their number).
+enum ReduceTarget {
+    REDUCE_MONOCHROME = 2,
+    REDUCE_STANDARD_16 = 16,
+    REDUCE_WEB_216 = 216,
+    REDUCE_STANDARD_256 = 256,
+    REDUCE_BEST_16 = -16,
+    REDUCE_BEST_32 = -32,
+    REDUCE_BEST_256 = -256,
+};
+
+// Reduces *current to an 8-bit palette picture of a ReduceTarget. The picture that
 // was reduced ends in *original (a reduction always starts from *original when
 // it is set). viewKind other than KIND_RASTER only shows the refusal message.
 void ReduceColors(HGLOBAL* current, HGLOBAL* original, int target, int viewKind, bool waitCursor);

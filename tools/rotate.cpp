@@ -3,6 +3,7 @@
 #include "tools/rotate.h"
 
 #include "core/image.h"
+#include "core/pixels.h"
 #include "tools/transform.h"
 
 #include <cstring>
@@ -11,19 +12,6 @@ namespace {
 // Source rows are taken in bands so that one destination row receives a run of
 // neighbouring pixels while the band's source rows stay in the cache.
 const uint64_t kBand = 16;
-
-uint32_t GetPacked(const BYTE* row, uint64_t x, int bits) {
-    if (bits == 1) return (row[x / 8] >> (7 - x % 8)) & 1;
-    return (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
-}
-
-// The destination starts zero-filled, so pixels are only ever or-ed in.
-void PutPacked(BYTE* row, uint64_t x, int bits, uint32_t value) {
-    if (bits == 1)
-        row[x / 8] |= BYTE(value << (7 - x % 8));
-    else
-        row[x / 2] |= BYTE((x & 1) ? value : value << 4);
-}
 
 void CopyUnit(BYTE* to, const BYTE* from, int bytes) {
     switch (bytes) {
@@ -82,8 +70,9 @@ bool RotateQuarterTurn(HGLOBAL* picture, int operation) {
             for (uint64_t r = band; r < bandEnd; r++) {
                 const BYTE* from = source + sourceStride * r;
                 const uint64_t column = clockwise ? r : height - 1 - r;
+                // The destination starts zero-filled, so pixels are only ever or-ed in.
                 if (bits < 8)
-                    PutPacked(to, column, bits, GetPacked(from, x, bits));
+                    OrPixelIndex(to, bits, column, PixelIndex(from, bits, x));
                 else
                     CopyUnit(to + column * (bits / 8), from + x * (bits / 8), bits / 8);
             }

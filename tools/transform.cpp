@@ -4,6 +4,7 @@
 #include "tools/transform.h"
 
 #include "core/image.h"
+#include "core/pixels.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "tools/rotate.h"
@@ -135,7 +136,7 @@ void MirrorRow(BYTE* row, int width, int bitCount, BYTE* scratch) {
     const size_t w = size_t(width);
     switch (bitCount) {
     case 1:
-        for (size_t i = 0; i < w; i++) scratch[i] = (row[i / 8] >> (7 - i % 8)) & 1;
+        for (size_t i = 0; i < w; i++) scratch[i] = BYTE(PixelIndex(row, 1, i));
         // Each byte is cleared as its first bit is written, so the unused bits
         // of the last byte end as 0.
         for (size_t i = 0; i < w; i++) {
@@ -144,8 +145,7 @@ void MirrorRow(BYTE* row, int width, int bitCount, BYTE* scratch) {
         }
         break;
     case 4:
-        for (size_t i = 0; i < w; i++)
-            scratch[i] = (i & 1) ? (row[i / 2] & 0x0F) : (row[i / 2] >> 4);
+        for (size_t i = 0; i < w; i++) scratch[i] = BYTE(PixelIndex(row, 4, i));
         for (size_t i = 0; i < w; i++) {
             if (i & 1)
                 row[i / 2] |= scratch[w - 1 - i];

@@ -17,12 +17,6 @@ bool PureBlackAndWhite() {
     return g_colorsUsed == 1 && g_bitCount == 1;
 }
 
-// Without a viewer there is nothing to repaint (an absent window would mean
-// every window to the system).
-void InvalidateViewer() {
-    if (g_viewerWindow) InvalidateRect(g_viewerWindow, nullptr, TRUE);
-}
-
 int InverseOf(int operation) {
     if (operation == TRANSFORM_ROTATE_90) return TRANSFORM_ROTATE_270;
     if (operation == TRANSFORM_ROTATE_270) return TRANSFORM_ROTATE_90;
@@ -79,7 +73,7 @@ void InvertCommand() {
 void BrightnessCommand(int step) {
     if (!g_original && g_bitCount > 8) {
         g_monochromeTool = false;
-        ReduceColors(&g_picture, &g_original, -256, KIND_RASTER, true);
+        ReduceColors(&g_picture, &g_original, REDUCE_BEST_256, KIND_RASTER, true);
         g_userModified = true;
     }
     AdjustBrightness(g_picture, g_savedColors, &g_brightness, step);
@@ -99,7 +93,7 @@ void GrayscaleCommand() {
     if (!g_original) return;
     if (g_displayDepth == 4) {
         HGLOBAL grey = nullptr; // the undithered grey picture, not kept
-        ReduceColors(&g_picture, &grey, 256, KIND_RASTER, true);
+        ReduceColors(&g_picture, &grey, REDUCE_STANDARD_256, KIND_RASTER, true);
         if (grey) GlobalFree(grey);
     }
     g_userModified = true;
@@ -155,6 +149,6 @@ bool RunTransformCommand(int id) {
         BrightnessCommand(-1);
         break;
     }
-    InvalidateViewer();
+    RepaintViewer();
     return true;
 }

@@ -7,8 +7,8 @@
 #include "core/image.h"
 #include "core/text.h"
 #include "formats/library/jpeg_error.h"
-#include "formats/library/pixel_index.h"
-#include "tools/row_colours.h"
+#include "core/pixels.h"
+#include "core/pixels.h"
 
 namespace {
 // What a jump back from the library must find to release (see the reader).

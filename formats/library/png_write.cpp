@@ -6,7 +6,7 @@
 #include "formats/library/png_format.h"
 
 #include "core/image.h"
-#include "formats/library/pixel_index.h"
+#include "core/pixels.h"
 
 #include <png.h>
 
@@ -119,10 +119,10 @@ png_bytep RowFor(const PngWriteJob* job, const BYTE* source) {
     if (bits == 16) {
         // Blue, green, red: the library's swap makes them red, green, blue.
         for (uint64_t x = 0; x < width; x++, out += 3, source += 2) {
-            unsigned word = source[0] | (source[1] << 8);
-            out[0] = BYTE((word & 31) * 8);
-            out[1] = BYTE(((word >> 5) & 31) * 8);
-            out[2] = BYTE(((word >> 10) & 31) * 8);
+            RgbColor c = Unpack555(source[0] | (source[1] << 8));
+            out[0] = c.blue;
+            out[1] = c.green;
+            out[2] = c.red;
         }
         return job->row;
     }

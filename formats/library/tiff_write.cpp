@@ -6,7 +6,7 @@
 #include "formats/library/tiff_format.h"
 
 #include "core/image.h"
-#include "formats/library/pixel_index.h"
+#include "core/pixels.h"
 
 #include <tiffio.h>
 

@@ -1,6 +1,7 @@
 // Windows and OS/2 bitmaps: the three readers, their shared decoders, and the writers.
 #pragma once
 
+#include "core/byte_reader.h"
 #include "platform/win32.h"
 
 #include <cstdio>
@@ -9,19 +10,8 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text);
 HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text);
 HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text);
 
-// A 2048-byte read buffer over the file, refilled as it empties.
-struct ByteSource {
-    HFILE file;
-    BYTE* buffer;
-    int position;
-    int count;
-};
-const int BYTE_SOURCE_SIZE = 2048;
-
-// Allocates the source's buffer (a movable block, returned for freeing), or
-// returns null after showing "Memory Allocation Error".
-HGLOBAL OpenByteSource(ByteSource* source, HFILE file, HWND owner);
-bool ReadSourceByte(ByteSource* source, BYTE* value);
+// The bitmap decoders read through a byte reader over a block of this size.
+const int BITMAP_READ_BUFFER = 2048;
 
 // Run-length expanders: decode from the file's position into a zero-filled
 // pixel area of rows x stride bytes. Pixels that would land past the end of a
@@ -32,7 +22,7 @@ void ExpandRunLength(RunLengthKind kind, BYTE* pixels, uint64_t stride, int64_t 
 
 // One-dimensional Modified Huffman (ITU-T T.4) over a bit reader.
 struct BitSource {
-    ByteSource bytes;
+    ByteReader bytes;
     int bitPosition; // 0 to 8; 8 means the next bit needs a new byte
     BYTE current;
     int bitOrder; // 1: most significant bit first

@@ -247,7 +247,7 @@ template <size_t N> int DecodeRun(BitSource* source, const Code (&table)[N], int
 
 int ReadBit(BitSource* bits) {
     if (bits->bitPosition >= 8) {
-        if (!ReadSourceByte(&bits->bytes, &bits->current)) return -1;
+        if (!NextByte(&bits->bytes, &bits->current)) return -1;
         bits->bitPosition = 0;
     }
     int shift = bits->bitOrder == 1 ? 7 - bits->bitPosition : bits->bitPosition;

@@ -3,19 +3,13 @@
 // OS/2 2.0 bitmaps (64-byte header).
 #include "formats/native/bmp.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
 #include "core/text.h"
 
 #include <cstring>
 
 namespace {
-uint32_t Le32(const BYTE* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
-}
-uint16_t Le16(const BYTE* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
 // Reads up to bytes into out in large pieces; returns how many were read.
 uint64_t ReadInto(HFILE file, BYTE* out, uint64_t bytes) {
     uint64_t done = 0;
@@ -32,11 +26,10 @@ bool ReadExact(HFILE file, BYTE* out, UINT bytes) {
     return ReadInto(file, out, bytes) == bytes;
 }
 
-uint64_t FileLength(HFILE file) {
-    LONG here = _llseek(file, 0, FILE_CURRENT);
-    LONG end = _llseek(file, 0, FILE_END);
-    _llseek(file, here, FILE_BEGIN);
-    return end < 0 ? 0 : uint64_t(end);
+// The file's length, 0 when it cannot be told.
+uint64_t LengthOf(HFILE file) {
+    int64_t length = FileLength(file);
+    return length < 0 ? 0 : uint64_t(length);
 }
 
 // Moves to a pixel-data offset from the file header when it lies between
@@ -142,7 +135,7 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
         ReportError(owner, "Invalid Bitmap Header");
         return nullptr;
     }
-    const uint64_t fileLength = FileLength(file);
+    const uint64_t fileLength = LengthOf(file);
     const uint32_t headerSize = Le32(info);
     const int32_t width = int32_t(Le32(info + 4));
     const int32_t height = int32_t(Le32(info + 8));
@@ -265,7 +258,7 @@ HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text) {
         ReportError(owner, "Invalid Bitmap Header");
         return nullptr;
     }
-    const uint64_t fileLength = FileLength(file);
+    const uint64_t fileLength = LengthOf(file);
     const int width = Le16(core + 4);
     const int height = Le16(core + 6);
     const int planes = Le16(core + 8);
@@ -315,7 +308,7 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
         ReportError(owner, "Invalid Bitmap Header");
         return nullptr;
     }
-    const uint64_t fileLength = FileLength(file);
+    const uint64_t fileLength = LengthOf(file);
     const uint32_t width = Le32(info + 4);
     const uint32_t height = Le32(info + 8);
     const int planes = Le16(info + 12);
@@ -371,7 +364,7 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
         // Modified Huffman codes one-bit rows only.
         if (huffman) {
             BitSource source;
-            HGLOBAL buffer = OpenByteSource(&source.bytes, file, owner);
+            HGLOBAL buffer = AllocByteReader(&source.bytes, file, BITMAP_READ_BUFFER, owner);
             if (!buffer) break;
             source.bitPosition = 8;
             source.current = 0;

@@ -1,37 +1,9 @@
-// The buffered byte source and the RLE 8, RLE 4 and RLE 24 expanders.
+// The RLE 8, RLE 4 and RLE 24 expanders.
 #include "formats/native/bmp.h"
 
 #include "core/text.h"
 
 #include <cstring>
-
-HGLOBAL OpenByteSource(ByteSource* source, HFILE file, HWND owner) {
-    source->file = file;
-    source->position = source->count = 0;
-    source->buffer = nullptr;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, BYTE_SOURCE_SIZE);
-    if (!block) {
-        ReportError(owner, "Memory Allocation Error");
-        return nullptr;
-    }
-    source->buffer = static_cast<BYTE*>(GlobalLock(block));
-    return block;
-}
-
-static inline bool NextByte(ByteSource* source, BYTE* value) {
-    if (source->position == source->count) {
-        long n = _hread(source->file, source->buffer, BYTE_SOURCE_SIZE);
-        source->count = n > 0 ? int(n) : 0;
-        source->position = 0;
-        if (source->count == 0) return false;
-    }
-    *value = source->buffer[source->position++];
-    return true;
-}
-
-bool ReadSourceByte(ByteSource* source, BYTE* value) {
-    return NextByte(source, value);
-}
 
 namespace {
 // The write position: a row and a pixel within it. Pixels past the row's
@@ -78,8 +50,8 @@ inline void PutPixels(RunTarget* t, RunLengthKind kind, const BYTE* value, int64
 
 void ExpandRunLength(RunLengthKind kind, BYTE* pixels, uint64_t stride, int64_t rows, HFILE file,
                      HWND owner) {
-    ByteSource source;
-    HGLOBAL buffer = OpenByteSource(&source, file, owner);
+    ByteReader source;
+    HGLOBAL buffer = AllocByteReader(&source, file, BITMAP_READ_BUFFER, owner);
     if (!buffer) return;
     RunTarget t = {pixels, stride, rows, 0, 0, 0};
     t.capacity = kind == RLE_8   ? int64_t(stride)

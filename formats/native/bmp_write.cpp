@@ -1,23 +1,12 @@
 // The bitmap writers: the headers every form shares, and the uncompressed form.
 #include "formats/native/bmp.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
 
 #include <cstring>
 
 namespace {
-void PutLe32(BYTE* p, uint32_t v) {
-    p[0] = BYTE(v);
-    p[1] = BYTE(v >> 8);
-    p[2] = BYTE(v >> 16);
-    p[3] = BYTE(v >> 24);
-}
-
-void PutLe16(BYTE* p, unsigned v) {
-    p[0] = BYTE(v);
-    p[1] = BYTE(v >> 8);
-}
-
 bool WriteAll(HANDLE file, const BYTE* data, uint64_t bytes) {
     while (bytes > 0) {
         DWORD piece = DWORD(bytes > (1u << 30) ? (1u << 30) : bytes);

@@ -2,19 +2,13 @@
 // records, 8-8-8 and 10-10-10 from 32-bit ones.
 #include "formats/native/bmp.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
 #include "formats/native/write_buffer.h"
 
 #include <cstring>
 
 namespace {
-inline void PutLe32(BYTE* p, uint32_t v) {
-    p[0] = BYTE(v);
-    p[1] = BYTE(v >> 8);
-    p[2] = BYTE(v >> 16);
-    p[3] = BYTE(v >> 24);
-}
-
 // Red, green and blue masks by bit count and layout.
 const uint32_t kMasks16[2][3] = {{0x7C00, 0x03E0, 0x001F}, {0xF800, 0x07E0, 0x001F}};
 const uint32_t kMasks32[2][3] = {{0x00FF0000, 0x0000FF00, 0x000000FF},

@@ -2,6 +2,7 @@
 // frame, and the LZW decoder of its image data.
 #pragma once
 
+#include "core/byte_reader.h"
 #include "platform/win32.h"
 
 // Reads the first frame of the file (positioned at 0, or behind a 128-byte
@@ -14,26 +15,8 @@
 // open.
 HGLOBAL ReadGif(HFILE file, HWND owner, char* text);
 
-// The file's bytes through a buffer of our own, refilled as it empties.
-struct GifSource {
-    HFILE file;
-    int position;
-    int count;
-    BYTE buffer[16384];
-};
-void OpenGifSource(GifSource* source, HFILE file);
-
-// False at the end of the file.
-inline bool NextGifByte(GifSource* source, BYTE* value) {
-    if (source->position == source->count) {
-        long n = _hread(source->file, source->buffer, long(sizeof source->buffer));
-        source->position = 0;
-        source->count = n > 0 ? int(n) : 0;
-        if (source->count == 0) return false;
-    }
-    *value = source->buffer[source->position++];
-    return true;
-}
+// The reader's buffer: the file's bytes are taken through a byte reader over it.
+const int GIF_READ_BUFFER = 16384;
 
 // Decodes the image data sub-blocks that follow the minimum code size (2 to
 // 9) into a zero-filled 8-bit pixel area of height rows of stride bytes,
@@ -42,5 +25,5 @@ inline bool NextGifByte(GifSource* source, BYTE* value) {
 // 2, 6, ...; 1, 3, .... Decoding stops at the end code, at the end of the
 // data or at the first code the table does not hold, leaving the rest zero,
 // and never writes outside the first width bytes of a row.
-void DecodeGifImage(GifSource* source, int minCodeSize, BYTE* pixels, uint64_t stride,
+void DecodeGifImage(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t stride,
                     int64_t width, int64_t height, bool interlaced);

@@ -4,18 +4,12 @@
 
 #include <cstring>
 
-void OpenGifSource(GifSource* source, HFILE file) {
-    source->file = file;
-    source->position = 0;
-    source->count = 0;
-}
-
 namespace {
 const int kMaxCodes = 4096;
 const int kMaxCodeSize = 12;
 } // namespace
 
-void DecodeGifImage(GifSource* source, int minCodeSize, BYTE* pixels, uint64_t stride,
+void DecodeGifImage(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t stride,
                     int64_t width, int64_t height, bool interlaced) {
     if (minCodeSize < 2 || minCodeSize > 9 || width <= 0 || height <= 0) return;
     // The string of a code is its prefix's string followed by its suffix.
@@ -71,10 +65,10 @@ void DecodeGifImage(GifSource* source, int minCodeSize, BYTE* pixels, uint64_t s
             BYTE b;
             if (blockLeft == 0) {
                 // A size byte of 0 ends the data.
-                if (!NextGifByte(source, &b) || b == 0) return;
+                if (!NextByte(source, &b) || b == 0) return;
                 blockLeft = b;
             }
-            if (!NextGifByte(source, &b)) return;
+            if (!NextByte(source, &b)) return;
             blockLeft--;
             bits |= uint32_t(b) << bitCount;
             bitCount += 8;

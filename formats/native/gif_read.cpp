@@ -4,6 +4,7 @@
 // the LZW decoder.
 #include "formats/native/gif.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
 #include "core/state.h"
 #include "core/text.h"
@@ -11,10 +12,6 @@
 #include <cstring>
 
 namespace {
-uint16_t Le16(const BYTE* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
 // "GIF", two digits and a letter (the version).
 bool SignatureAccepted(const BYTE* h) {
     return h[0] == 'G' && h[1] == 'I' && h[2] == 'F' && h[3] >= '0' && h[3] <= '9' && h[4] >= '0' &&
@@ -22,15 +19,13 @@ bool SignatureAccepted(const BYTE* h) {
 }
 
 // Reads up to count bytes; returns how many the file still held.
-int ReadBytes(GifSource* source, BYTE* out, int count) {
-    int done = 0;
-    while (done < count && NextGifByte(source, out + done)) done++;
-    return done;
+int ReadBytes(ByteReader* source, BYTE* out, int count) {
+    return int(NextBytes(source, out, uint64_t(count)));
 }
 
 // Reads entries colours of red, green, blue into a record's table (blue,
 // green, red, 0). Only 256 entries fit a record: the rest is read past.
-bool ReadColorTable(GifSource* source, long entries, BYTE* table) {
+bool ReadColorTable(ByteReader* source, long entries, BYTE* table) {
     for (long i = 0; i < entries; i++) {
         BYTE rgb[3];
         if (ReadBytes(source, rgb, 3) != 3) return false;
@@ -53,19 +48,19 @@ RGBQUAD TableColor(const BYTE* table, long entries, int index) {
 
 // Sub-blocks up to the one of size 0, the first of them of size firstSize
 // (its size byte already read); false when the file ends first.
-bool SkipSubBlocksFrom(GifSource* source, BYTE firstSize) {
+bool SkipSubBlocksFrom(ByteReader* source, BYTE firstSize) {
     BYTE size = firstSize, ignored;
     while (size != 0) {
         for (int i = 0; i < size; i++)
-            if (!NextGifByte(source, &ignored)) return false;
-        if (!NextGifByte(source, &size)) return false;
+            if (!NextByte(source, &ignored)) return false;
+        if (!NextByte(source, &size)) return false;
     }
     return true;
 }
 
-bool SkipSubBlocks(GifSource* source) {
+bool SkipSubBlocks(ByteReader* source) {
     BYTE size;
-    return NextGifByte(source, &size) && SkipSubBlocksFrom(source, size);
+    return NextByte(source, &size) && SkipSubBlocksFrom(source, size);
 }
 
 // An 87a file whose flag says it has no global table is taken to carry one
@@ -117,8 +112,9 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
     const long globalCount = 1L << globalBits;
     BYTE global[256 * 4] = {0};
 
-    GifSource source;
-    OpenGifSource(&source, file);
+    BYTE buffer[GIF_READ_BUFFER];
+    ByteReader source;
+    OpenByteReader(&source, file, buffer, GIF_READ_BUFFER);
     if (globalRead && !ReadColorTable(&source, globalCount, global))
         return Fail(owner, "File Read Error");
     g_gif.screenWidth = Le16(head + 6);
@@ -127,7 +123,7 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
 
     for (;;) {
         BYTE kind;
-        if (!NextGifByte(&source, &kind)) return Fail(owner, "File Read Error");
+        if (!NextByte(&source, &kind)) return Fail(owner, "File Read Error");
         if (kind == 0x2C) break;
         if (kind == 0x3B) return nullptr; // no frame at all
         if (kind != 0x21) {
@@ -136,7 +132,7 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
             continue;
         }
         BYTE label, size, block[255];
-        if (!NextGifByte(&source, &label) || !NextGifByte(&source, &size))
+        if (!NextByte(&source, &label) || !NextByte(&source, &size))
             return Fail(owner, "File Read Error");
         if (size == 0) continue; // an extension without data: that 0 ended it
         if (ReadBytes(&source, block, size) != size) return Fail(owner, "File Read Error");
@@ -164,7 +160,7 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
     if (local && !ReadColorTable(&source, localCount, localTable))
         return Fail(owner, "File Read Error");
     BYTE minCodeSize;
-    if (!NextGifByte(&source, &minCodeSize)) return Fail(owner, "File Read Error");
+    if (!NextByte(&source, &minCodeSize)) return Fail(owner, "File Read Error");
     if (minCodeSize < 2 || minCodeSize > 9) return nullptr;
     g_gif.left = Le16(descriptor);
     g_gif.top = Le16(descriptor + 2);

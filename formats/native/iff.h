@@ -2,6 +2,7 @@
 // and PBM (chunky) forms, the ILBM writer, and the pieces they share.
 #pragma once
 
+#include "core/byte_reader.h"
 #include "platform/win32.h"
 
 // Reads a "FORM" file into a new Image record, or returns null after saying why.
@@ -14,24 +15,18 @@ HGLOBAL ReadIffPicture(HFILE file, HWND owner, char* text);
 int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham);
 
 // The BODY byte stream: the chunk's bytes as they are, or decoded from
-// ByteRun1, read through the caller's buffer and never past the chunk.
-struct IffSource {
-    HFILE file;
-    BYTE* buffer;
-    int capacity;
-    int position;
-    int count;
-    uint64_t unread; // bytes of the chunk still in the file
+// ByteRun1, taken through a byte reader limited to the chunk.
+struct IffBodyStream {
+    ByteReader* bytes;
     bool packed;
     int runLeft;     // bytes of the current ByteRun1 packet still to give
     bool runRepeats; // the packet repeats runValue; otherwise it copies
     BYTE runValue;
 };
-void OpenIffSource(IffSource* source, HFILE file, BYTE* buffer, int capacity, uint64_t length,
-                   bool packed);
+void OpenIffBodyStream(IffBodyStream* stream, ByteReader* bytes, bool packed);
 // Gives the next bytes of the stream; returns how many, fewer than asked
 // only when the stream has ended. A packet may run on from one call into the next.
-size_t ReadIffBytes(IffSource* source, BYTE* out, size_t bytes);
+size_t ReadIffBytes(IffBodyStream* stream, BYTE* out, size_t bytes);
 
 // Packs one row with ByteRun1, merging a run of two into the literal before it
 // when a literal follows. work holds 2 x length + 1 bytes; returns the bytes used.
@@ -72,5 +67,5 @@ struct IffBody {
 uint64_t IffWorkBytes(const IffBody* body);
 // Decodes the rows, top row first, into a zero-filled record area of height x
 // stride bytes (bottom row first). Stops where the stream ends.
-void DecodeIffBody(IffSource* source, const IffBody* body, BYTE* pixels, uint64_t stride,
+void DecodeIffBody(IffBodyStream* source, const IffBody* body, BYTE* pixels, uint64_t stride,
                    BYTE* work);

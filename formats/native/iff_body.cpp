@@ -15,7 +15,7 @@ int RowsPerLine(const IffBody* body) {
 }
 
 // Reads bytes of the stream into out; what the stream no longer holds is zero.
-bool ReadRow(IffSource* source, BYTE* out, size_t bytes) {
+bool ReadRow(IffBodyStream* source, BYTE* out, size_t bytes) {
     size_t got = ReadIffBytes(source, out, bytes);
     if (got == bytes) return true;
     std::memset(out + got, 0, bytes - got);
@@ -37,7 +37,7 @@ uint64_t IffWorkBytes(const IffBody* body) {
     }
 }
 
-void DecodeIffBody(IffSource* source, const IffBody* body, BYTE* pixels, uint64_t stride,
+void DecodeIffBody(IffBodyStream* source, const IffBody* body, BYTE* pixels, uint64_t stride,
                    BYTE* work) {
     const int64_t width = body->width;
     const size_t rowBytes = size_t(PlaneRowBytes(width));

@@ -2,6 +2,7 @@
 // record each kind of picture gets, then the BODY rows.
 #include "formats/native/iff.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
 #include "core/text.h"
 
@@ -9,13 +10,6 @@
 
 namespace {
 const int kReadBufferBytes = 2048;
-
-uint32_t Be32(const BYTE* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-unsigned Be16(const BYTE* p) {
-    return unsigned(p[0]) << 8 | p[1];
-}
 
 // Chunks are walked by their declared sizes from a position of our own, so
 // that no size can move a read outside the chunk it belongs to.
@@ -25,11 +19,10 @@ struct ChunkWalk {
     uint64_t length;   // of the file
 };
 
-uint64_t FileLength(HFILE file) {
-    LONG end = _llseek(file, 0, FILE_END);
-    _llseek(file, 0, FILE_BEGIN);
-    // Beyond what a seek can report, reads still stop at the real end.
-    return end < 0 ? uint64_t(INT32_MAX) : uint64_t(end);
+// Beyond what a seek can report, reads still stop at the real end.
+uint64_t LengthOf(HFILE file) {
+    int64_t length = FileLength(file);
+    return length < 0 ? uint64_t(INT32_MAX) : uint64_t(length);
 }
 
 // Reads up to bytes at the walk's position, never past the file's end.
@@ -93,7 +86,7 @@ HGLOBAL Refuse(const char* message) {
 } // namespace
 
 HGLOBAL ReadIffPicture(HFILE file, HWND, char* text) {
-    ChunkWalk walk = {file, 0, FileLength(file)};
+    ChunkWalk walk = {file, 0, LengthOf(file)};
     BYTE form[12];
     if (ReadHere(&walk, form, 12) != 12 || !Is(reinterpret_cast<char*>(form), "FORM"))
         return Refuse("Invalid IFF File");
@@ -201,9 +194,10 @@ HGLOBAL ReadIffPicture(HFILE file, HWND, char* text) {
 
     // The BODY ends at its declared size or at the end of the file.
     const uint64_t left = walk.length > walk.position ? walk.length - walk.position : 0;
-    IffSource source;
-    OpenIffSource(&source, file, buffer, kReadBufferBytes, size < left ? size : left,
-                  compression == 1);
+    ByteReader bytes;
+    OpenByteReader(&bytes, file, buffer, kReadBufferBytes, size < left ? size : left);
+    IffBodyStream source;
+    OpenIffBodyStream(&source, &bytes, compression == 1);
     _llseek(file, LONG(walk.position), FILE_BEGIN);
     DecodeIffBody(&source, &body, ImagePixels(header), ImageStride(width, bits),
                   buffer + kReadBufferBytes);

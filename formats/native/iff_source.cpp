@@ -1,51 +1,18 @@
-// The BODY byte stream: the bytes as stored, or decoded from ByteRun1.
+// The BODY byte stream: the bytes as stored, or decoded from ByteRun1, taken
+// through the byte reader.
 #include "formats/native/iff.h"
 
 #include <cstring>
 
-void OpenIffSource(IffSource* source, HFILE file, BYTE* buffer, int capacity, uint64_t length,
-                   bool packed) {
-    source->file = file;
-    source->buffer = buffer;
-    source->capacity = capacity;
-    source->position = source->count = 0;
-    source->unread = length;
-    source->packed = packed;
-    source->runLeft = 0;
-    source->runRepeats = false;
-    source->runValue = 0;
+void OpenIffBodyStream(IffBodyStream* stream, ByteReader* bytes, bool packed) {
+    stream->bytes = bytes;
+    stream->packed = packed;
+    stream->runLeft = 0;
+    stream->runRepeats = false;
+    stream->runValue = 0;
 }
 
 namespace {
-// Refills the buffer from the chunk; false at its end or the file's.
-bool Refill(IffSource* s) {
-    s->position = s->count = 0;
-    if (s->unread == 0) return false;
-    long want = long(s->unread < uint64_t(s->capacity) ? s->unread : uint64_t(s->capacity));
-    long got = _hread(s->file, s->buffer, want);
-    if (got <= 0) {
-        s->unread = 0;
-        return false;
-    }
-    s->count = int(got);
-    s->unread -= uint64_t(got);
-    return true;
-}
-
-// Copies up to bytes stored bytes; returns how many.
-size_t CopyStored(IffSource* s, BYTE* out, size_t bytes) {
-    size_t done = 0;
-    while (done < bytes) {
-        if (s->position == s->count && !Refill(s)) break;
-        size_t piece = size_t(s->count - s->position);
-        if (piece > bytes - done) piece = bytes - done;
-        std::memcpy(out + done, s->buffer + s->position, piece);
-        s->position += int(piece);
-        done += piece;
-    }
-    return done;
-}
-
 // Packets are short in real pictures: small pieces are moved inline rather
 // than through a library call.
 inline void CopySmall(BYTE* out, const BYTE* in, size_t n) {
@@ -73,23 +40,24 @@ inline void FillSmall(BYTE* out, BYTE v, size_t n) {
 }
 } // namespace
 
-size_t ReadIffBytes(IffSource* s, BYTE* out, size_t bytes) {
-    if (!s->packed) return CopyStored(s, out, bytes);
+size_t ReadIffBytes(IffBodyStream* stream, BYTE* out, size_t bytes) {
+    ByteReader* s = stream->bytes;
+    if (!stream->packed) return size_t(NextBytes(s, out, bytes));
     // The state lives in locals while bytes are stored: stores through out
     // could otherwise alias it and force a reload after every byte.
     const BYTE* buffer = s->buffer;
-    int position = s->position, count = s->count;
-    size_t left = size_t(s->runLeft);
-    bool repeats = s->runRepeats;
-    BYTE value = s->runValue;
+    int position = s->position, count = s->fill;
+    size_t left = size_t(stream->runLeft);
+    bool repeats = stream->runRepeats;
+    BYTE value = stream->runValue;
     size_t done = 0;
     while (done < bytes) {
         if (left == 0) {
             if (position == count) {
                 s->position = position;
-                if (!Refill(s)) break;
+                if (!RefillBytes(s)) break;
                 position = s->position;
-                count = s->count;
+                count = s->fill;
             }
             const BYTE control = buffer[position++];
             if (control == 0x80) continue; // no operation
@@ -99,9 +67,9 @@ size_t ReadIffBytes(IffSource* s, BYTE* out, size_t bytes) {
             } else {
                 if (position == count) {
                     s->position = position;
-                    if (!Refill(s)) break;
+                    if (!RefillBytes(s)) break;
                     position = s->position;
-                    count = s->count;
+                    count = s->fill;
                 }
                 value = buffer[position++];
                 left = size_t(257 - control);
@@ -116,9 +84,9 @@ size_t ReadIffBytes(IffSource* s, BYTE* out, size_t bytes) {
             position += int(piece);
         } else {
             s->position = position;
-            size_t got = CopyStored(s, out + done, piece);
+            size_t got = size_t(NextBytes(s, out + done, piece));
             position = s->position;
-            count = s->count;
+            count = s->fill;
             if (got < piece) {
                 done += got;
                 left = 0;
@@ -129,9 +97,9 @@ size_t ReadIffBytes(IffSource* s, BYTE* out, size_t bytes) {
         done += piece;
     }
     s->position = position;
-    s->count = count;
-    s->runLeft = int(left);
-    s->runRepeats = repeats;
-    s->runValue = value;
+    s->fill = count;
+    stream->runLeft = int(left);
+    stream->runRepeats = repeats;
+    stream->runValue = value;
     return done;
 }

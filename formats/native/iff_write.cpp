@@ -2,7 +2,9 @@
 // hold-and-modify, each stored or packed with ByteRun1.
 #include "formats/native/iff.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
+#include "core/pixels.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,12 +19,14 @@ struct Output {
 void Put(Output* out, const void* data, size_t bytes) {
     if (out->ok && bytes && std::fwrite(data, 1, bytes, out->file) != bytes) out->ok = false;
 }
-void PutBe16(Output* out, unsigned v) {
-    BYTE b[2] = {BYTE(v >> 8), BYTE(v)};
+void Put16(Output* out, unsigned v) {
+    BYTE b[2];
+    PutBe16(b, v);
     Put(out, b, 2);
 }
-void PutBe32(Output* out, uint32_t v) {
-    BYTE b[4] = {BYTE(v >> 24), BYTE(v >> 16), BYTE(v >> 8), BYTE(v)};
+void Put32(Output* out, uint32_t v) {
+    BYTE b[4];
+    PutBe32(b, v);
     Put(out, b, 4);
 }
 void PutByte(Output* out, BYTE v) {
@@ -40,28 +44,8 @@ int PlanesFor(int colors) {
 // The pixels of one record row as red, green, blue triplets.
 void RowColors(const BITMAPINFOHEADER* header, const BYTE* row, int64_t width, BYTE* rgb) {
     const int bits = header->biBitCount;
-    for (int64_t x = 0; x < width; x++) {
-        BYTE* out = rgb + 3 * x;
-        if (bits <= 8) {
-            unsigned index = bits == 8   ? row[x]
-                             : bits == 4 ? (row[x / 2] >> ((x & 1) ? 0 : 4)) & 0x0F
-                                         : (row[x / 8] >> (7 - x % 8)) & 1;
-            RGBQUAD c = ImageColorAt(header, index);
-            out[0] = c.rgbRed;
-            out[1] = c.rgbGreen;
-            out[2] = c.rgbBlue;
-        } else if (bits == 16) {
-            unsigned v = row[2 * x] | unsigned(row[2 * x + 1]) << 8;
-            out[0] = BYTE(((v >> 10) & 0x1F) << 3);
-            out[1] = BYTE(((v >> 5) & 0x1F) << 3);
-            out[2] = BYTE((v & 0x1F) << 3);
-        } else {
-            const BYTE* p = row + (bits == 24 ? 3 : 4) * x;
-            out[0] = p[2];
-            out[1] = p[1];
-            out[2] = p[0];
-        }
-    }
+    const RGBQUAD* table = reinterpret_cast<const RGBQUAD*>(header + 1);
+    RowToRgb(row, width, bits, table, bits <= 8 ? ImageColorCount(header) : 0, rgb);
 }
 
 struct Body {
@@ -181,21 +165,21 @@ int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
     if (formBytes > 0xFFFFFFFFull) out.ok = false;
 
     Put(&out, "FORM", 4);
-    PutBe32(&out, uint32_t(formBytes));
+    Put32(&out, uint32_t(formBytes));
     Put(&out, "ILBMBMHD", 8);
-    PutBe32(&out, 20);
-    PutBe16(&out, unsigned(width));
-    PutBe16(&out, unsigned(height));
-    PutBe32(&out, 0); // x, y
+    Put32(&out, 20);
+    Put16(&out, unsigned(width));
+    Put16(&out, unsigned(height));
+    Put32(&out, 0); // x, y
     const BYTE fields[4] = {BYTE(planes), 0, BYTE(packer ? 1 : 0), 0};
     Put(&out, fields, 4);
-    PutBe16(&out, 0);      // transparent colour
-    PutBe16(&out, 0x0A0A); // aspect 10:10
-    PutBe16(&out, unsigned(width));
-    PutBe16(&out, unsigned(height));
+    Put16(&out, 0);      // transparent colour
+    Put16(&out, 0x0A0A); // aspect 10:10
+    Put16(&out, unsigned(width));
+    Put16(&out, unsigned(height));
     if (mapEntries) {
         Put(&out, "CMAP", 4);
-        PutBe32(&out, uint32_t(3 * mapEntries));
+        Put32(&out, uint32_t(3 * mapEntries));
         for (int i = 0; i < mapEntries; i++) {
             RGBQUAD c = {0, 0, 0, 0};
             if (ham)
@@ -207,10 +191,10 @@ int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
         }
     }
     Put(&out, "CAMG", 4);
-    PutBe32(&out, 4);
-    PutBe32(&out, ham ? 0x800 : 0);
+    Put32(&out, 4);
+    Put32(&out, ham ? 0x800 : 0);
     Put(&out, "BODY", 4);
-    PutBe32(&out, uint32_t(bodyBytes));
+    Put32(&out, uint32_t(bodyBytes));
     BodyPass(&body, packer ? PACKING : STORED, &out);
     if (packedBytes & 1) PutByte(&out, 0);
 

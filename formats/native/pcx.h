@@ -3,13 +3,14 @@
 // run-length writer.
 #pragma once
 
+#include "core/byte_reader.h"
 #include "platform/win32.h"
 
 #include <cstddef>
 
-// Reads the file (positioned at 0) through the loader's read buffer; returns
+// Reads the file (positioned at 0) through the loader's byte reader; returns
 // the Image record or null after telling the owner why. Leaves the file open.
-HGLOBAL ReadPcx(HFILE file, HWND owner, char* text);
+HGLOBAL ReadPcx(ByteReader* bytes, HWND owner, char* text);
 
 // Writes the record as a version 5 PCX file at path; 1 on success, 0 when the
 // record cannot be written as PCX or any write, or the close, fails.

@@ -2,18 +2,13 @@
 // pixels, bit planes and packed pixels) and the colour table.
 #include "formats/native/pcx.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
-#include "core/loader.h"
 #include "core/text.h"
-#include "formats/native/read_buffer.h"
 
 #include <cstring>
 
 namespace {
-uint16_t Le16(const BYTE* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
 // Red, green, blue: the colours of the 16-colour displays PCX files were made on.
 const BYTE kDefaultPalette[48] = {
     0, 0,   0,   0,   0,   128, 0,   128, 0,   0,   128, 128, 128, 0,   0,   128,
@@ -23,7 +18,7 @@ const BYTE kDefaultPalette[48] = {
 
 // One step of the run-length stream: a value and how often it repeats (0 to
 // 63). False at the end of the data.
-inline bool NextRun(BufferedBytes* source, BYTE* value, int* count) {
+inline bool NextRun(ByteReader* source, BYTE* value, int* count) {
     BYTE c;
     if (!NextByte(source, &c)) return false;
     if ((c & 0xC0) == 0xC0) {
@@ -49,7 +44,7 @@ inline void StoreRun(BYTE* out, int step, int x, int n, int kept, BYTE value) {
 // bits, where plane k fills byte kOffsets[k] of every pixel. A run goes on
 // into the next plane of its row; what passes the last plane is dropped,
 // and so are the bytes at or beyond the width.
-void DecodeBytePlanes(BufferedBytes* source, BYTE* pixels, uint64_t stride, int64_t width,
+void DecodeBytePlanes(ByteReader* source, BYTE* pixels, uint64_t stride, int64_t width,
                       int64_t height, int planes, int bytesPerLine) {
     static const int kOffsets[4] = {2, 1, 0, 3};
     if (bytesPerLine == 0) return;
@@ -71,7 +66,7 @@ void DecodeBytePlanes(BufferedBytes* source, BYTE* pixels, uint64_t stride, int6
             while (x < bytesPerLine) {
                 // Whole steps (a literal, or a count and its value) straight
                 // from the read buffer while both bytes are there.
-                const BYTE* in = g_readBuffer;
+                const BYTE* in = source->buffer;
                 int at = source->position;
                 const int last = source->fill - 1;
                 while (x < bytesPerLine && at < last) {
@@ -108,8 +103,8 @@ void DecodeBytePlanes(BufferedBytes* source, BYTE* pixels, uint64_t stride, int6
 
 // 16-bit pixels, low byte first; a count byte repeats the pixel that follows.
 // Positions count bytes up to the bytes per line; pixels past the width are dropped.
-void DecodeWords(BufferedBytes* source, BYTE* pixels, uint64_t stride, int64_t width,
-                 int64_t height, int bytesPerLine) {
+void DecodeWords(ByteReader* source, BYTE* pixels, uint64_t stride, int64_t width, int64_t height,
+                 int bytesPerLine) {
     const int64_t limit = 2 * width;
     for (int64_t y = 0; y < height; y++) {
         BYTE* row = pixels + uint64_t(height - 1 - y) * stride;
@@ -138,7 +133,7 @@ void DecodeWords(BufferedBytes* source, BYTE* pixels, uint64_t stride, int64_t w
 // Bit planes and packed pixels of 1, 2, 4 or 8 bits into 1- or 4-bit rows.
 // Each row is gathered in line (entries bytes, one per pixel: bytes per line
 // x 8 / bits), value of plane k added in shifted left by k, then packed.
-void DecodeBitPlanes(BufferedBytes* source, BYTE* pixels, uint64_t stride, int recordBits,
+void DecodeBitPlanes(ByteReader* source, BYTE* pixels, uint64_t stride, int recordBits,
                      int64_t width, int64_t height, int bits, int planes, int bytesPerLine,
                      BYTE* line, uint64_t entries) {
     const int perByte = 8 / bits;
@@ -229,8 +224,8 @@ void ReadPcxColors(HFILE file, const BYTE* header, int depth, BYTE* table, int t
 }
 } // namespace
 
-HGLOBAL ReadPcx(HFILE file, HWND owner, char* text) {
-    if (!g_readBuffer) return nullptr;
+HGLOBAL ReadPcx(ByteReader* bytes, HWND owner, char* text) {
+    HFILE file = bytes->file;
     BYTE h[128];
     std::memset(h, 0, sizeof h);
     _llseek(file, 0, FILE_BEGIN);
@@ -286,8 +281,7 @@ HGLOBAL ReadPcx(HFILE file, HWND owner, char* text) {
     BYTE* table = reinterpret_cast<BYTE*>(header) + 40;
     BYTE* pixels = table + 4 * colors;
 
-    BufferedBytes source;
-    OpenBufferedBytes(&source, file);
+    ByteReader& source = *bytes;
     if (recordBits >= 24) {
         InfoAppend(text, "colors: 16.7 million");
         DecodeBytePlanes(&source, pixels, stride, width, height, planes, bytesPerLine);

@@ -3,13 +3,14 @@
 // interleave) and the writer, uncompressed or run-length coded.
 #pragma once
 
+#include "core/byte_reader.h"
 #include "platform/win32.h"
 
 #include <cstddef>
 
-// Reads the file (positioned at 0) through the loader's read buffer; returns
+// Reads the file (positioned at 0) through the loader's byte reader; returns
 // the Image record or null after telling the owner why. Leaves the file open.
-HGLOBAL ReadTarga(HFILE file, HWND owner, char* text);
+HGLOBAL ReadTarga(ByteReader* bytes, HWND owner, char* text);
 
 // Writes the record as a Targa file at path, run-length coded when runLength
 // is non-zero; 1 on success, 0 when the record cannot be written as Targa or

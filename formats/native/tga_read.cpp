@@ -2,19 +2,15 @@
 // run-length packets in either direction, and interleaved row orders.
 #include "formats/native/tga.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
-#include "core/loader.h"
+#include "core/pixels.h"
 #include "core/text.h"
 #include "formats/library/png_gamma.h"
-#include "formats/native/read_buffer.h"
 
 #include <cstring>
 
 namespace {
-uint16_t Le16(const BYTE* p) {
-    return uint16_t(p[0] | (p[1] << 8));
-}
-
 const char* TypeName(int type) {
     switch (type) {
     case 0:
@@ -65,7 +61,7 @@ inline void CopyPixel(BYTE* to, const BYTE* from, int bytes) {
 }
 
 // Reads count whole pixels into out; a pixel the data ends inside stays zero.
-bool ReadPixels(BufferedBytes* source, BYTE* out, uint64_t count, int bytes) {
+bool ReadPixels(ByteReader* source, BYTE* out, uint64_t count, int bytes) {
     const uint64_t want = count * uint64_t(bytes);
     const uint64_t got = NextBytes(source, out, want);
     if (got == want) return true;
@@ -74,7 +70,7 @@ bool ReadPixels(BufferedBytes* source, BYTE* out, uint64_t count, int bytes) {
     return false;
 }
 
-void ReadRows(BufferedBytes* source, const RowPlacer* p) {
+void ReadRows(ByteReader* source, const RowPlacer* p) {
     BYTE value[4];
     for (int64_t y = 0; y < p->height; y++) {
         BYTE* row = RowStart(p, y);
@@ -91,7 +87,7 @@ void ReadRows(BufferedBytes* source, const RowPlacer* p) {
 
 // Packets fill the rows in file order and go on into the next row; decoding
 // stops after the last row, so nothing lands outside the record.
-void ReadPackets(BufferedBytes* source, const RowPlacer* p) {
+void ReadPackets(ByteReader* source, const RowPlacer* p) {
     int64_t y = 0, x = 0;
     BYTE* row = RowStart(p, 0);
     BYTE value[4];
@@ -129,7 +125,7 @@ void ReadPackets(BufferedBytes* source, const RowPlacer* p) {
 // 16 bits are 5-5-5 words, 24 and 32 bits blue, green, red (and a fourth
 // byte), 8 bits grey levels. Entries of other sizes are passed over unread.
 // Only indices below 256 are kept, and only for 8-bit records.
-bool ReadColorMap(BufferedBytes* source, BYTE* table, bool keep, int first, int length,
+bool ReadColorMap(ByteReader* source, BYTE* table, bool keep, int first, int length,
                   int entryBits) {
     const int entryBytes = (entryBits + 7) / 8;
     const bool known =
@@ -144,10 +140,10 @@ bool ReadColorMap(BufferedBytes* source, BYTE* table, bool keep, int first, int 
         if (entryBytes == 1) {
             c[0] = c[1] = c[2] = e[0];
         } else if (entryBytes == 2) {
-            unsigned v = e[0] | (e[1] << 8);
-            c[2] = BYTE(((v >> 10) & 0x1F) << 3);
-            c[1] = BYTE(((v >> 5) & 0x1F) << 3);
-            c[0] = BYTE((v & 0x1F) << 3);
+            RgbColor rgb = Unpack555(e[0] | (e[1] << 8));
+            c[2] = rgb.red;
+            c[1] = rgb.green;
+            c[0] = rgb.blue;
         } else {
             c[0] = e[0];
             c[1] = e[1];
@@ -225,8 +221,8 @@ HGLOBAL GreyFromGreyAlpha(HGLOBAL image, bool alpha, HWND owner) {
 }
 } // namespace
 
-HGLOBAL ReadTarga(HFILE file, HWND owner, char* text) {
-    if (!g_readBuffer) return nullptr;
+HGLOBAL ReadTarga(ByteReader* bytes, HWND owner, char* text) {
+    HFILE file = bytes->file;
     BYTE h[18];
     std::memset(h, 0, sizeof h);
     _llseek(file, 0, FILE_BEGIN);
@@ -278,8 +274,7 @@ HGLOBAL ReadTarga(HFILE file, HWND owner, char* text) {
     BYTE* table = reinterpret_cast<BYTE*>(header) + 40;
     BYTE* pixels = table + 4 * tableEntries;
 
-    BufferedBytes source;
-    OpenBufferedBytes(&source, file);
+    ByteReader& source = *bytes;
     bool more = SkipBytes(&source, uint64_t(idLength));
     if (more && hasMap) more = ReadColorMap(&source, table, bits == 8, first, mapLength, entryBits);
     if (!hasMap && bits == 8) {

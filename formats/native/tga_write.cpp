@@ -2,18 +2,15 @@
 // first, uncompressed or in run-length packets.
 #include "formats/native/tga.h"
 
+#include "core/byte_order.h"
 #include "core/image.h"
+#include "core/pixels.h"
 #include "formats/native/write_buffer.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
-void PutLe16(BYTE* p, unsigned v) {
-    p[0] = BYTE(v);
-    p[1] = BYTE(v >> 8);
-}
-
 inline bool SamePixel(const BYTE* a, const BYTE* b, int bytes) {
     switch (bytes) {
     case 1:
@@ -125,9 +122,7 @@ int WriteTarga(HGLOBAL image, const char* path, int runLength) {
         const BYTE* row = pixels + uint64_t(y) * stride;
         if (values) {
             for (int64_t x = 0; x < width; x++) {
-                unsigned v = recordBits == 1   ? (row[x / 8] >> (7 - x % 8)) & 1
-                             : recordBits == 4 ? ((x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4)
-                                               : row[x];
+                unsigned v = PixelIndex(row, recordBits, uint64_t(x));
                 values[x] = grey ? ImageColorAt(header, v).rgbRed : BYTE(v);
             }
             row = values;

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     InitImageState();
-    if (LoadPictureFile(input.c_str(), nullptr, 32, LOAD_PREVIEW)) {
+    if (LoadPictureFile(input.c_str(), nullptr, 32)) {
         // Every byte the record claims must be there: touch them all.
         BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(g_picture));
         const BYTE* p = ImagePixels(h);

@@ -33,9 +33,9 @@ HGLOBAL Read(const std::string& path) {
     HFILE file = _lopen(path.c_str(), OF_READ);
     if (file == HFILE_ERROR) return nullptr;
     text[0] = 0;
-    g_readBuffer = buffer;
-    HGLOBAL image = ReadPcx(file, nullptr, text);
-    g_readBuffer = nullptr;
+    ByteReader in;
+    OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
+    HGLOBAL image = ReadPcx(&in, nullptr, text);
     _lclose(file);
     return image;
 }

@@ -78,7 +78,7 @@ struct BitReader {
 
 void OpenBits(BitReader* r, const Bytes& bytes, int bitOrder = 1) {
     r->file = OpenBytes("bits.bin", bytes);
-    r->buffer = OpenByteSource(&r->bits.bytes, r->file, nullptr);
+    r->buffer = AllocByteReader(&r->bits.bytes, r->file, BITMAP_READ_BUFFER, nullptr);
     ASSERT_NE(r->buffer, nullptr);
     r->bits.bitPosition = 8;
     r->bits.current = 0;

@@ -507,7 +507,7 @@ TEST(BitmapReaders, MemoryFailures) {
         ReleaseCurrentPicture();
         InitImageState();
         FailGlobalAllocAt(c.failAt);
-        bool loaded = LoadPictureFile(path.c_str(), nullptr, 32, LOAD_PREVIEW);
+        bool loaded = LoadPictureFile(path.c_str(), nullptr, 32);
         FailGlobalAllocAt(0);
         EXPECT_EQ(loaded, c.picture) << c.name;
         ASSERT_EQ(messages.messages.size(), 1u) << c.name << ": " << Joined(messages);

@@ -304,7 +304,7 @@ TEST(GifRead, GraphicControlExtension) {
         g_gif.transparent = true;
         g_gif.disposal = 6;
         g_gif.frameCount = 4;
-        ASSERT_TRUE(LoadPictureFile(path.c_str(), nullptr, 32, LOAD_PREVIEW)) << c.what;
+        ASSERT_TRUE(LoadPictureFile(path.c_str(), nullptr, 32)) << c.what;
         EXPECT_TRUE(messages.messages.empty()) << c.what;
         EXPECT_EQ(g_frameDelay, c.delay) << c.what;
         EXPECT_EQ(g_gif.disposal, c.disposal) << c.what;

@@ -49,8 +49,10 @@ Bytes Unpack(const Bytes& packed, size_t length) {
     std::string path = WriteTestFile("packed.bin", packed);
     HFILE file = _lopen(path.c_str(), OF_READ);
     BYTE buffer[64];
-    IffSource source;
-    OpenIffSource(&source, file, buffer, sizeof buffer, packed.size(), true);
+    ByteReader bytes;
+    OpenByteReader(&bytes, file, buffer, sizeof buffer, packed.size());
+    IffBodyStream source;
+    OpenIffBodyStream(&source, &bytes, true);
     Bytes out(length + 8, 0xEE);
     size_t got = ReadIffBytes(&source, out.data(), length + 8);
     _lclose(file);

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 Bytes WithHead(std::initializer_list<uint8_t> head, size_t size = 200) {
@@ -46,11 +48,12 @@ HGLOBAL FakeHandleReader(HFILE file, HWND, char*) {
 }
 
 // Reads the whole file through the loader's byte reader.
-HGLOBAL FakeBufferedReader(HFILE file, HWND, char*) {
-    int position = 0, fill = 0;
+int g_lentCapacity = 0;
+HGLOBAL FakeBufferedReader(ByteReader* in, HWND, char*) {
     BYTE value;
     g_seenBytes.clear();
-    while (ReadBufferedByte(file, &value, &position, &fill)) g_seenBytes.push_back(value);
+    g_lentCapacity = in->capacity;
+    while (NextByte(in, &value)) g_seenBytes.push_back(value);
     return nullptr;
 }
 
@@ -77,10 +80,15 @@ HGLOBAL Broken(HFILE, HWND, char*) {
     return image;
 }
 
+// Puts the format table's readers back as they were.
 struct SwapReaders {
-    ReaderTable saved = g_readers;
-    ~SwapReaders() { g_readers = saved; }
+    std::vector<FormatRow> saved{g_formats, g_formats + FORMAT_ROW_COUNT};
+    ~SwapReaders() { std::copy(saved.begin(), saved.end(), g_formats); }
 };
+
+FormatRow& RowOf(DetectedFormat format) {
+    return *FormatRowOf(format);
+}
 } // namespace
 
 TEST(Detection, MagicValuesAndExtensions) {
@@ -166,7 +174,7 @@ TEST(Detection, MacBinaryHeader) {
 
 TEST(Loader, MacBinaryTiffIsReadThroughATemporaryCopy) {
     SwapReaders swap;
-    g_readers.tiff = FakeTiff;
+    RowOf(DET_TIFF).byName = FakeTiff;
     Bytes file = WithHead({0, 'm', 'a', 'c'}, 128);
     Bytes tiff = {'M', 'M', 0, 42, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     file.insert(file.end(), tiff.begin(), tiff.end());
@@ -183,7 +191,7 @@ TEST(Loader, MacBinaryTiffIsReadThroughATemporaryCopy) {
 
 TEST(Loader, HandleReadersGetTheFileAtOffsetZero) {
     SwapReaders swap;
-    g_readers.gif = FakeHandleReader;
+    RowOf(DET_GIF).byHandle = FakeHandleReader;
     Bytes file = WithHead({0, 'm'}, 300);
     file[128] = 'G';
     file[129] = 'I';
@@ -196,18 +204,22 @@ TEST(Loader, HandleReadersGetTheFileAtOffsetZero) {
 
 TEST(Loader, BufferedByteReaderRefillsIn2048BytePieces) {
     SwapReaders swap;
-    g_readers.targa = FakeBufferedReader;
+    RowOf(DET_TARGA).byBuffer = FakeBufferedReader;
     Bytes file(5000);
     for (size_t i = 0; i < file.size(); i++) file[i] = BYTE(i * 7 + 3);
     file[0] = file[1] = 0; // nothing earlier in the table claims it
     EXPECT_FALSE(LoadForTest(WriteTestFile("big.tga", file)));
     EXPECT_EQ(g_seenBytes, file);
-    EXPECT_EQ(g_readBuffer, nullptr) << "the read buffer lives only while the reader runs";
+    EXPECT_EQ(g_lentCapacity, READ_BUFFER_SIZE) << "the loader lends its 2048-byte read buffer";
 }
 
 TEST(Loader, FormatsWithoutReadersGiveNoPicture) {
     SwapReaders swap;
-    g_readers = ReaderTable{};
+    for (int i = 0; i < FORMAT_ROW_COUNT; i++) {
+        g_formats[i].byHandle = nullptr;
+        g_formats[i].byBuffer = nullptr;
+        g_formats[i].byName = nullptr;
+    }
     RecordMessages record;
     struct Case {
         const char* name;
@@ -249,7 +261,7 @@ TEST(Loader, OpenFailure) {
 
 TEST(Loader, RecordsAboveEightBitsLoseTheirColourTable) {
     SwapReaders swap;
-    g_readers.iff = TrueColorWithTable;
+    RowOf(DET_IFF).byHandle = TrueColorWithTable;
     ASSERT_TRUE(LoadForTest(WriteTestFile("t.iff", WithHead({'F', 'O', 'R', 'M'}))));
     BITMAPINFOHEADER h = HeaderOf(g_picture);
     EXPECT_EQ(h.biClrUsed, 0u);
@@ -260,7 +272,7 @@ TEST(Loader, RecordsAboveEightBitsLoseTheirColourTable) {
 
 TEST(Loader, RefusesRecordsThatFailTheValidityCheck) {
     SwapReaders swap;
-    g_readers.iff = Broken;
+    RowOf(DET_IFF).byHandle = Broken;
     RecordMessages record;
     EXPECT_FALSE(LoadForTest(WriteTestFile("b.iff", WithHead({'F', 'O', 'R', 'M'}))));
     EXPECT_EQ(g_picture, nullptr);
@@ -307,4 +319,57 @@ TEST(InfoText, WritesStayInsideTheBuffer) {
     for (size_t i = INFO_TEXT_SIZE; i < sizeof text; i++) EXPECT_EQ(text[i], 'z');
     InfoSet(text, "%s", std::string(900, 'b').c_str());
     EXPECT_EQ(std::strlen(text), size_t(INFO_TEXT_SIZE - 1));
+}
+
+namespace {
+HGLOBAL ReportsButReturns(HFILE, HWND owner, char*) {
+    ReportError(owner, "Unrecognized File Structure");
+    return AllocImageRecord(2, 2, 24, 0);
+}
+HGLOBAL ReportsAndGivesUp(HFILE, HWND owner, char*) {
+    ReportError(owner, "Invalid IFF File");
+    return nullptr;
+}
+HGLOBAL GivesUpSilently(HFILE, HWND, char*) {
+    return nullptr;
+}
+HGLOBAL Returns(HFILE, HWND, char*) {
+    return AllocImageRecord(2, 2, 24, 0);
+}
+} // namespace
+
+// The outcome tells a picture from none, and whether the user was told
+// something on the way, whichever step told it.
+TEST(Loader, OutcomeSaysWhatHappened) {
+    SwapReaders swap;
+    RecordMessages record;
+    struct Case {
+        const char* name;
+        HandleReader reader;
+        LoadOutcome outcome;
+        size_t messages;
+    } cases[] = {
+        {"fine.iff", Returns, LOAD_PICTURE, 0},
+        {"partly.iff", ReportsButReturns, LOAD_PICTURE_REPORTED, 1},
+        {"refused.iff", ReportsAndGivesUp, LOAD_NONE_REPORTED, 1},
+        {"invalid.iff", Broken, LOAD_NONE_REPORTED, 1},
+        {"silent.iff", GivesUpSilently, LOAD_NONE_SILENT, 0},
+    };
+    for (const Case& c : cases) {
+        RowOf(DET_IFF).byHandle = c.reader;
+        record.messages.clear();
+        ReleaseCurrentPicture();
+        std::string path = WriteTestFile(c.name, WithHead({'F', 'O', 'R', 'M'}));
+        EXPECT_EQ(LoadPicture(path.c_str(), nullptr, 32), c.outcome) << c.name;
+        EXPECT_EQ(record.messages.size(), c.messages) << c.name;
+        EXPECT_EQ(g_picture != nullptr,
+                  c.outcome == LOAD_PICTURE || c.outcome == LOAD_PICTURE_REPORTED)
+            << c.name;
+    }
+    ReleaseCurrentPicture();
+    record.messages.clear();
+    EXPECT_EQ(LoadPicture(WriteTestFile("x.xyz", WithHead({1, 2, 3})).c_str(), nullptr, 32),
+              LOAD_NONE_SILENT);
+    EXPECT_EQ(LoadPicture((TestDir() + "/not-there.bmp").c_str(), nullptr, 32), LOAD_NONE_REPORTED);
+    EXPECT_EQ(record.messages.size(), 1u) << "Error Opening File";
 }

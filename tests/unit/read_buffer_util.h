@@ -1,5 +1,5 @@
 // Calling the PCX and Targa readers directly, as the loader does: the file at
-// offset 0 and a 2048-byte read buffer lent for the call.
+// offset 0 and a byte reader over a 2048-byte read buffer lent for the call.
 #pragma once
 
 #include "test_util.h"
@@ -9,18 +9,15 @@
 
 #include <string>
 
-typedef HGLOBAL (*BufferedReader)(HFILE file, HWND owner, char* text);
-
 inline HGLOBAL ReadWithBuffer(BufferedReader reader, const std::string& path,
                               std::string* text = nullptr) {
     static BYTE buffer[READ_BUFFER_SIZE];
     char info[INFO_TEXT_SIZE] = {0};
     HFILE file = _lopen(path.c_str(), OF_READ);
     if (file == HFILE_ERROR) return nullptr;
-    BYTE* lent = g_readBuffer;
-    g_readBuffer = buffer;
-    HGLOBAL image = reader(file, nullptr, info);
-    g_readBuffer = lent;
+    ByteReader in;
+    OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
+    HGLOBAL image = reader(&in, nullptr, info);
     _lclose(file);
     if (text) *text = info;
     return image;

@@ -7,7 +7,7 @@
 #include "core/state.h"
 #include "tools/palettes.h"
 #include "tools/reduce.h"
-#include "tools/row_colours.h"
+#include "core/pixels.h"
 
 #include <climits>
 #include <cstring>

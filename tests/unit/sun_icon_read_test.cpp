@@ -253,7 +253,7 @@ TEST(SunIconRead, MemoryFailure) {
     ReleaseCurrentPicture();
     InitImageState();
     FailGlobalAllocAt(1);
-    EXPECT_FALSE(LoadPictureFile(path.c_str(), nullptr, 32, LOAD_PREVIEW));
+    EXPECT_FALSE(LoadPictureFile(path.c_str(), nullptr, 32));
     FailGlobalAllocAt(0);
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_EQ(messages.messages[0].text, "Memory Allocation Error");

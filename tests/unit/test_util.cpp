@@ -3,6 +3,7 @@
 #include "core/image.h"
 #include "core/loader.h"
 #include "core/state.h"
+#include "tools/display.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -159,13 +160,15 @@ Bytes PadRows(const std::vector<Bytes>& rows) {
 bool LoadForTest(const std::string& path) {
     ReleaseCurrentPicture();
     InitImageState();
-    return LoadPictureFile(path.c_str(), nullptr, 32, LOAD_PREVIEW);
+    return LoadPictureFile(path.c_str(), nullptr, 32);
 }
 
 bool LoadForTestAt(const std::string& path, int depth, bool window) {
     ReleaseCurrentPicture();
     InitImageState();
-    return LoadPictureFile(path.c_str(), nullptr, depth, window ? LOAD_WINDOW : LOAD_PREVIEW);
+    bool loaded = LoadPictureFile(path.c_str(), nullptr, depth);
+    if (loaded) AdaptToDisplay(window ? LOAD_WINDOW : LOAD_PREVIEW);
+    return loaded;
 }
 
 BITMAPINFOHEADER HeaderOf(HGLOBAL image) {

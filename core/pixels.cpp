@@ -1,4 +1,5 @@
-#include "tools/row_colours.h"
+// Rows of an Image record as (red, green, blue) byte triples.
+#include "core/pixels.h"
 
 namespace {
 void PutEntry(const RGBQUAD* table, int tableCount, int index, BYTE* rgb) {
@@ -17,19 +18,15 @@ void RowToRgb(const BYTE* row, int64_t width, int bitCount, const RGBQUAD* table
     for (int64_t x = 0; x < width; x++, rgb += 3) {
         switch (bitCount) {
         case 1:
-            PutEntry(table, tableCount, (row[x / 8] & (0x80 >> (x % 8))) ? 1 : 0, rgb);
-            break;
         case 4:
-            PutEntry(table, tableCount, (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4), rgb);
-            break;
         case 8:
-            PutEntry(table, tableCount, row[x], rgb);
+            PutEntry(table, tableCount, int(PixelIndex(row, bitCount, uint64_t(x))), rgb);
             break;
         case 16: {
-            unsigned w = row[2 * x] | (unsigned(row[2 * x + 1]) << 8);
-            rgb[0] = BYTE(((w >> 10) & 31) << 3);
-            rgb[1] = BYTE(((w >> 5) & 31) << 3);
-            rgb[2] = BYTE((w & 31) << 3);
+            RgbColor c = Unpack555(row[2 * x] | (unsigned(row[2 * x + 1]) << 8));
+            rgb[0] = c.red;
+            rgb[1] = c.green;
+            rgb[2] = c.blue;
             break;
         }
         case 24:

@@ -1,7 +1,7 @@
 // AdjustBrightness: a gamma curve applied to the colour table of a palette
 // picture, always computed from the table saved before the first step, so that
 // steps undo each other exactly.
-#include "tools/transform.h"
+#include "core/transform.h"
 
 #include "core/image.h"
 

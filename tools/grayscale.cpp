@@ -1,12 +1,12 @@
 // MakeGrayscale: grey levels of the untouched picture. Palette pictures keep
 // their pixels and get a grey table; the others become 8-bit grey indices.
-#include "tools/transform.h"
+#include "core/transform.h"
 
 #include "core/image.h"
 #include "core/pixels.h"
 #include "core/state.h"
 #include "core/text.h"
-#include "tools/tool_messages.h"
+#include "core/tool_messages.h"
 
 #include <cstring>
 

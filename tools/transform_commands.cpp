@@ -6,8 +6,8 @@
 #include "core/text.h"
 #include "tools/commands.h"
 #include "tools/reduce.h"
-#include "tools/tool_messages.h"
-#include "tools/transform.h"
+#include "core/tool_messages.h"
+#include "core/transform.h"
 
 #include <cstring>
 

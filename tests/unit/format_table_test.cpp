@@ -163,7 +163,7 @@ TEST(FormatTable, WriterEntriesRoundTripThroughTheCliAndConvertSave) {
         EXPECT_EQ(entry->format, x.format) << x.name;
         EXPECT_EQ(entry->option1, x.option1) << x.name;
         EXPECT_EQ(entry->option2, x.option2) << x.name;
-        EXPECT_EQ(WriterAvailable(x.format), x.format != FMT_TIFF) << x.name;
+        EXPECT_TRUE(WriterAvailable(x.format)) << x.name;
     }
     std::string extensions;
     ForEachOutputExtension(

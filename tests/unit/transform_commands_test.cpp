@@ -4,7 +4,7 @@
 #include "core/state.h"
 #include "tools/commands.h"
 #include "tools/reduce.h"
-#include "tools/transform.h"
+#include "core/transform.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "unit/transform_test_util.h"
 
 #include "core/state.h"
-#include "tools/transform.h"
+#include "core/transform.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // the orientation word with the same tools, which also bring the word back.
 #include "core/image.h"
 #include "core/state.h"
-#include "tools/transform.h"
+#include "core/transform.h"
 
 void RestoreOrientation(HGLOBAL* image, int* orientation) {
     if (!image || !orientation) return;

@@ -1,10 +1,10 @@
 // Quarter turns: every pixel is written to its place in a new block of the
 // turned size, because a turn changes the stride and so cannot work in place.
-#include "tools/rotate.h"
+#include "core/rotate.h"
 
 #include "core/image.h"
 #include "core/pixels.h"
-#include "tools/transform.h"
+#include "core/transform.h"
 
 #include <cstring>
 

@@ -1,14 +1,14 @@
 // TransformPicture: inversion, the half turn and the two mirrors in place, the
-// quarter turns through tools/rotate.cpp, and the orientation word that records
+// quarter turns through core/rotate.cpp, and the orientation word that records
 // them so that RestoreOrientation can undo them.
-#include "tools/transform.h"
+#include "core/transform.h"
 
 #include "core/image.h"
 #include "core/pixels.h"
 #include "core/state.h"
 #include "core/text.h"
-#include "tools/rotate.h"
-#include "tools/tool_messages.h"
+#include "core/rotate.h"
+#include "core/tool_messages.h"
 
 #include <cstring>
 

@@ -85,7 +85,7 @@ TEST(TiffRead, GrayAndPaletteRecords) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " bits, photometric " << c.photometric);
-        tifffile::Spec s;
+        tifffile::Layout s;
         s.width = 13;
         s.height = 5;
         s.bits = uint16_t(c.bits);
@@ -126,7 +126,7 @@ TEST(TiffRead, ColorMapsScaledOnlyWhenSixteenBit) {
         {{0x1234, 0xFFFF, 0x00FF, 0x8080, 0x0100, 0x0001}, 0x120000, 0xFF8000},
     };
     for (const Case& c : cases) {
-        tifffile::Spec s;
+        tifffile::Layout s;
         s.width = 2;
         s.bits = 1;
         s.photometric = 3;
@@ -166,7 +166,7 @@ TEST(TiffRead, ColourLayouts) {
         px[0] = {10, 20, 30, 255};
         px[1] = {0, 0, 0, 0};
         auto sample = [&](uint32_t x, uint32_t y, int k) { return px[y * width + x][size_t(k)]; };
-        tifffile::Spec s;
+        tifffile::Layout s;
         s.width = width;
         s.height = height;
         s.samples = uint16_t(c.samples);
@@ -295,7 +295,7 @@ TEST(TiffRead, CompressionsAndText) {
 }
 
 TEST(TiffRead, StripFileWithoutRowsPerStripIsOneStrip) {
-    tifffile::Spec s;
+    tifffile::Layout s;
     s.width = 3;
     s.height = 300;
     s.chunks = {Bytes(900, 0x55)};
@@ -381,7 +381,7 @@ TEST(TiffRead, Orientations) {
     for (int bits : {8, 16})
         for (int o = 1; o <= 8; o++) {
             SCOPED_TRACE(testing::Message() << bits << " bits, orientation " << o);
-            tifffile::Spec s;
+            tifffile::Layout s;
             s.width = 3;
             s.height = 2;
             s.orientation = o;
@@ -404,7 +404,7 @@ TEST(TiffRead, Orientations) {
 TEST(TiffRead, TilesWiderThanThePictureStayInsideIt) {
     // 20 x 3 in 16 x 16 tiles: the second tile column has 12 columns past the
     // picture, filled with 0xFF, and the rows below the picture too.
-    tifffile::Spec s;
+    tifffile::Layout s;
     s.width = 20;
     s.height = 3;
     s.tileWidth = 16;
@@ -429,7 +429,7 @@ TEST(TiffRead, TilesWiderThanThePictureStayInsideIt) {
 // Sixteen-bit files: RGB words (the writer's own 16-bit pictures) unchanged,
 // gray shown as 8-bit gray of the high bytes.
 TEST(TiffRead, SixteenBitFiles) {
-    tifffile::Spec s;
+    tifffile::Layout s;
     s.width = 4;
     s.bits = 16;
     s.photometric = 2;
@@ -457,7 +457,7 @@ TEST(TiffRead, SixteenBitFiles) {
 // Layouts the strip and tile route cannot show come through the RGBA image
 // reader: 2-bit gray, 16-bit RGB, gray with a second sample.
 TEST(TiffRead, OtherDepthsThroughTheRgbaReader) {
-    tifffile::Spec two;
+    tifffile::Layout two;
     two.width = 4;
     two.bits = 2;
     two.chunks = {{0x1B}}; // 0, 1, 2, 3
@@ -467,7 +467,7 @@ TEST(TiffRead, OtherDepthsThroughTheRgbaReader) {
     EXPECT_EQ(HeaderOf(r2.image).biBitCount, 8);
     for (int x = 0; x < 4; x++) EXPECT_EQ(PixelAt(r2.image, x, 0), Gray(85 * x));
 
-    tifffile::Spec rgb16;
+    tifffile::Layout rgb16;
     rgb16.width = 2;
     rgb16.bits = 16;
     rgb16.samples = 3;
@@ -484,7 +484,7 @@ TEST(TiffRead, OtherDepthsThroughTheRgbaReader) {
     EXPECT_NE(r16.text.find("bits per sample: 16 \nsamples per pixel: 3"), std::string::npos);
 
     // Gray with a second sample, in separate planes: the first plane.
-    tifffile::Spec planes;
+    tifffile::Layout planes;
     planes.width = 3;
     planes.samples = 3;
     planes.planar = 2;
@@ -499,42 +499,42 @@ TEST(TiffRead, OtherDepthsThroughTheRgbaReader) {
 TEST(TiffRead, Refusals) {
     struct Case {
         const char* what;
-        std::function<void(tifffile::Spec&)> edit;
+        std::function<void(tifffile::Layout&)> edit;
         const char* message; // null: no message
     };
     const Case cases[] = {
-        {"12-bit gray", [](tifffile::Spec& s) { s.bits = 12; }, "Unsupported TIFF Format"},
+        {"12-bit gray", [](tifffile::Layout& s) { s.bits = 12; }, "Unsupported TIFF Format"},
         {"CMY without K",
-         [](tifffile::Spec& s) {
+         [](tifffile::Layout& s) {
              s.photometric = 5;
              s.samples = 3;
          },
          "Unsupported TIFF Format"},
         {"1-bit RGB",
-         [](tifffile::Spec& s) {
+         [](tifffile::Layout& s) {
              s.photometric = 2;
              s.samples = 3;
              s.bits = 1;
          },
          "Unsupported TIFF Format"},
-        {"JBIG, not built", [](tifffile::Spec& s) { s.compression = 34661; },
+        {"JBIG, not built", [](tifffile::Layout& s) { s.compression = 34661; },
          "Unsupported TIFF Compression"},
-        {"old-style JPEG, not built", [](tifffile::Spec& s) { s.compression = 6; },
+        {"old-style JPEG, not built", [](tifffile::Layout& s) { s.compression = 6; },
          "Unsupported TIFF Compression"},
-        {"PixarLog, not built", [](tifffile::Spec& s) { s.compression = 32909; },
+        {"PixarLog, not built", [](tifffile::Layout& s) { s.compression = 32909; },
          "Unsupported TIFF Compression"},
         {"a picture of 2^31 pixels",
-         [](tifffile::Spec& s) {
+         [](tifffile::Layout& s) {
              s.width = 65536;
              s.height = 32768;
          },
          "Picture Too Large"},
-        {"LZW data that is not LZW", [](tifffile::Spec& s) { s.compression = 5; },
+        {"LZW data that is not LZW", [](tifffile::Layout& s) { s.compression = 5; },
          "Invalid Picture Data"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        tifffile::Spec s;
+        tifffile::Layout s;
         s.width = 8;
         s.height = 2;
         s.chunks = {Bytes(64, 0xA5)};
@@ -561,7 +561,7 @@ TEST(TiffRead, Refusals) {
 // and counts that point past the file, or a directory whose strips are
 // smaller than its rows, never make the reader leave its record.
 TEST(TiffRead, ShortAndLyingFiles) {
-    tifffile::Spec s;
+    tifffile::Layout s;
     s.width = 10;
     s.height = 6;
     s.rowsPerStrip = 2;
@@ -591,7 +591,7 @@ TEST(TiffRead, ShortAndLyingFiles) {
     }
 
     // Huge tiles on a small picture are refused before anything is taken.
-    tifffile::Spec tiles;
+    tifffile::Layout tiles;
     tiles.width = 4;
     tiles.height = 4;
     tiles.tileWidth = 1u << 20;
@@ -603,7 +603,7 @@ TEST(TiffRead, ShortAndLyingFiles) {
 }
 
 TEST(TiffRead, MemoryShortages) {
-    tifffile::Spec s;
+    tifffile::Layout s;
     s.width = 5;
     s.height = 5;
     s.chunks = {Bytes(25, 4)};
@@ -623,7 +623,7 @@ TEST(TiffRead, MemoryShortages) {
 
 // The loader reads "II" and "MM" files and those behind a MacBinary header.
 TEST(TiffRead, ThroughTheLoader) {
-    tifffile::Spec s;
+    tifffile::Layout s;
     s.width = 2;
     s.height = 2;
     s.orientation = 3;

@@ -24,7 +24,7 @@ struct Entry {
 
 // A little-endian classic TIFF of one directory. Strip (or tile) offsets and
 // byte counts are added from `chunks` unless the entries already give them.
-struct Spec {
+struct Layout {
     uint32_t width = 1, height = 1;
     uint16_t bits = 8, samples = 1, photometric = 1, compression = 1, planar = 1;
     int orientation = 0;      // 0: no tag
@@ -39,7 +39,7 @@ inline void Put(Bytes& b, size_t at, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; i++) b[at + size_t(i)] = uint8_t(v >> (8 * i));
 }
 
-inline Bytes Build(const Spec& s) {
+inline Bytes Build(const Layout& s) {
     std::vector<Entry> e = {
         {256, kLong, {s.width}},
         {257, kLong, {s.height}},

@@ -97,43 +97,30 @@ void PutLe16(Bytes& b, size_t at, unsigned v) {
 }
 
 // Files of each format, small and valid, from the test builders.
-Bytes Bitmap24() {
+// A two-row bitmap, black and white below 24 bits.
+Bytes Bitmap(uint32_t headerSize, int32_t width, uint16_t bits, uint32_t compression,
+             const Bytes& pixels) {
     BmpSpec s;
-    s.width = 2;
+    s.headerSize = headerSize;
+    s.width = width;
     s.height = 2;
-    s.pixels = PadRows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}});
+    s.bitCount = bits;
+    s.compression = compression;
+    if (bits < 24) s.colors = {0x000000, 0xFFFFFF};
+    s.pixels = pixels;
     return BuildBmp(s);
+}
+Bytes Bitmap24() {
+    return Bitmap(40, 2, 24, 0, PadRows({{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}}));
 }
 Bytes BitmapRle8() {
-    BmpSpec s;
-    s.width = 4;
-    s.height = 2;
-    s.bitCount = 8;
-    s.compression = 1;
-    s.colors = {0x000000, 0xFFFFFF};
-    s.pixels = {4, 1, 0, 0, 4, 0, 0, 1};
-    return BuildBmp(s);
+    return Bitmap(40, 4, 8, 1, {4, 1, 0, 0, 4, 0, 0, 1});
 }
 Bytes Os2Bitmap() {
-    BmpSpec s;
-    s.headerSize = 12;
-    s.width = 8;
-    s.height = 2;
-    s.bitCount = 1;
-    s.colors = {0x000000, 0xFFFFFF};
-    s.pixels = PadRows({{0xA5}, {0x5A}});
-    return BuildBmp(s);
+    return Bitmap(12, 8, 1, 0, PadRows({{0xA5}, {0x5A}}));
 }
 Bytes Os2v2Rle4() {
-    BmpSpec s;
-    s.headerSize = 64;
-    s.width = 4;
-    s.height = 2;
-    s.bitCount = 4;
-    s.compression = 2;
-    s.colors = {0x000000, 0xFFFFFF};
-    s.pixels = {4, 0x01, 0, 0, 4, 0x10, 0, 1};
-    return BuildBmp(s);
+    return Bitmap(64, 4, 4, 2, {4, 0x01, 0, 0, 4, 0x10, 0, 1});
 }
 Bytes Gif(int width = 2, int height = 2) {
     gif::File f;

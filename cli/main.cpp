@@ -154,9 +154,11 @@ bool HasPicture(LoadOutcome outcome) {
     return outcome == LOAD_PICTURE || outcome == LOAD_PICTURE_REPORTED;
 }
 
-void ReportNotRead(const char* path) {
-    // Readers report their own failures; a file no reader took gets a line here.
-    std::fprintf(stderr, "%s: %s: not a picture this program can read\n", kProgram, path);
+// Readers report their own failures; a file no reader took, or that one gave
+// up on without a word or a line of File information, gets a line here.
+void ReportNotRead(LoadOutcome outcome, const char* path) {
+    if (outcome == LOAD_NONE_SILENT && !g_infoText[0] && Exists(path))
+        std::fprintf(stderr, "%s: %s: not a picture this program can read\n", kProgram, path);
 }
 
 int Info(int argc, char** argv) {
@@ -164,15 +166,15 @@ int Info(int argc, char** argv) {
     int status = 0;
     for (int i = 0; i < argc; i++) {
         const char* path = argv[i];
-        bool ok = HasPicture(Load(path));
+        const LoadOutcome outcome = Load(path);
         if (argc > 1) std::printf("%s%s:\n", i ? "\n" : "", path);
         if (g_infoText[0]) {
             size_t len = std::strlen(g_infoText);
             std::fputs(g_infoText, stdout);
             if (g_infoText[len - 1] != '\n') std::fputc('\n', stdout);
         }
-        if (!ok) {
-            if (!g_infoText[0] && Exists(path)) ReportNotRead(path);
+        if (!HasPicture(outcome)) {
+            ReportNotRead(outcome, path);
             status = 1;
         }
     }
@@ -328,7 +330,7 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
     }
     LoadOutcome loaded = Load(input);
     if (!HasPicture(loaded)) {
-        if (!g_infoText[0] && Exists(input)) ReportNotRead(input);
+        ReportNotRead(loaded, input);
         return 1;
     }
     if (loaded == LOAD_PICTURE_REPORTED) {

@@ -53,19 +53,55 @@ enum WriteResult {
     WRITE_CREATE_FAILED = -2, // the target could not be created
 };
 
+// What a load or one reader's call came to. The user has been told exactly
+// when the outcome says "reported": every message a reader shows makes its
+// outcome a reported one, and a reported outcome always has a message behind it.
+enum LoadOutcome {
+    LOAD_PICTURE,          // a picture, and no message
+    LOAD_PICTURE_REPORTED, // a picture the reader reported a problem with (the rest left black)
+    LOAD_NONE_REPORTED,    // no picture; the user has been told why
+    LOAD_NONE_SILENT,      // no picture and no message: not recognised, or no reader
+};
+
+// A reader's answer: the new Image record (the caller owns it), null exactly
+// when the outcome is one of the two without a picture.
+struct ReaderResult {
+    HGLOBAL image;
+    LoadOutcome outcome;
+};
+
+inline ReaderResult GotPicture(HGLOBAL image) {
+    return ReaderResult{image, LOAD_PICTURE};
+}
+// The reader showed a message and still has a (partly read) picture.
+inline ReaderResult GotPictureReported(HGLOBAL image) {
+    return ReaderResult{image, LOAD_PICTURE_REPORTED};
+}
+inline ReaderResult NoPictureReported() {
+    return ReaderResult{nullptr, LOAD_NONE_REPORTED};
+}
+inline ReaderResult NoPictureSilent() {
+    return ReaderResult{nullptr, LOAD_NONE_SILENT};
+}
+// For readers that learn only at the end whether they showed a message.
+inline ReaderResult ReadEnded(HGLOBAL image, bool reported) {
+    if (image) return reported ? GotPictureReported(image) : GotPicture(image);
+    return reported ? NoPictureReported() : NoPictureSilent();
+}
+
 // Readers follow one contract: given the open file at offset 0 (or the file
 // name), the owner of their message boxes and the File information text, they
-// return a new Image record that the caller owns, or null after telling the
-// user why. Readers given a handle leave it open; the loader closes it.
-typedef HGLOBAL (*HandleReader)(HFILE file, HWND owner, char* text);
+// show their messages where they arise and return the picture together with
+// the outcome. Readers given a handle leave it open; the loader closes it.
+typedef ReaderResult (*HandleReader)(HFILE file, HWND owner, char* text);
 // PCX and Targa take the loader's byte reader over its 2048-byte read buffer,
 // on the open file at offset 0.
-typedef HGLOBAL (*BufferedReader)(ByteReader* in, HWND owner, char* text);
-typedef HGLOBAL (*NameReader)(const char* name, HWND owner, char* text, int displayDepth);
+typedef ReaderResult (*BufferedReader)(ByteReader* in, HWND owner, char* text);
+typedef ReaderResult (*NameReader)(const char* name, HWND owner, char* text, int displayDepth);
 // One entry (1-based index of count) of an icon or cursor file that starts at
 // base in the open file; textMode 0 leaves the File information text alone.
-typedef HGLOBAL (*IconReader)(HWND owner, char* text, HFILE file, int count, int index, long base,
-                              int textMode);
+typedef ReaderResult (*IconReader)(HWND owner, char* text, HFILE file, int count, int index,
+                                   long base, int textMode);
 // Writes the Image record to path with the entry's two option values.
 typedef WriteResult (*PictureWriter)(HGLOBAL image, const char* path, int option1, int option2);
 

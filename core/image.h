@@ -50,5 +50,6 @@ HPALETTE CreateImagePalette(const BITMAPINFOHEADER* header);
 bool IsMonochromeImage(const BITMAPINFOHEADER* header);
 
 // Brings a rotated, mirrored or inverted picture back to its loaded state;
-// built on the rotate, flip and invert tools.
-void RestoreOrientation(HGLOBAL* image, int* orientation);
+// built on the rotate, flip and invert tools. False when one of them showed a
+// message (the picture is then only partly turned back).
+bool RestoreOrientation(HGLOBAL* image, int* orientation);

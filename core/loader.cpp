@@ -62,29 +62,29 @@ DetectedFormat DetectFormat(HFILE file, const char* name) {
 namespace {
 // PCX and Targa readers pull their bytes through a byte reader over the
 // loader's read buffer, which lives only while the reader runs.
-HGLOBAL CallBufferedReader(BufferedReader reader, HFILE file, HWND owner) {
-    if (!reader) return nullptr;
+ReaderResult CallBufferedReader(BufferedReader reader, HFILE file, HWND owner) {
+    if (!reader) return NoPictureSilent();
     BYTE* buffer = static_cast<BYTE*>(std::malloc(READ_BUFFER_SIZE));
     if (!buffer) {
         g_viewKind = KIND_NONE;
-        return nullptr;
+        return NoPictureSilent();
     }
     ByteReader in;
     OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
-    HGLOBAL image = reader(&in, owner, g_infoText);
+    ReaderResult read = reader(&in, owner, g_infoText);
     std::free(buffer);
-    return image;
+    return read;
 }
 
 // A TIFF file behind a 128-byte MacBinary header is read through a private
 // copy without the header, made in a file created exclusively for it.
-HGLOBAL ReadMacBinaryCopy(NameReader reader, const char* name, HWND owner, bool* read) {
-    if (!reader) return nullptr;
+ReaderResult ReadMacBinaryCopy(NameReader reader, const char* name, HWND owner, bool* read) {
+    if (!reader) return NoPictureSilent();
     char folder[MAX_PATH];
     char temp[MAX_PATH];
     DWORD n = GetTempPathA(sizeof folder, folder);
-    if (n == 0 || n >= sizeof folder) return nullptr;
-    if (GetTempFileNameA(folder, "zmb", 0, temp) == 0) return nullptr;
+    if (n == 0 || n >= sizeof folder) return NoPictureSilent();
+    if (GetTempFileNameA(folder, "zmb", 0, temp) == 0) return NoPictureSilent();
     bool copied = false;
     FILE* out = std::fopen(temp, "wb");
     FILE* in = out ? std::fopen(name, "rb") : nullptr;
@@ -101,13 +101,13 @@ HGLOBAL ReadMacBinaryCopy(NameReader reader, const char* name, HWND owner, bool*
     }
     if (in) std::fclose(in);
     if (out && std::fclose(out) != 0) copied = false;
-    HGLOBAL image = nullptr;
+    ReaderResult result = NoPictureSilent();
     if (copied) {
-        image = reader(temp, owner, g_infoText, g_displayDepth);
+        result = reader(temp, owner, g_infoText, g_displayDepth);
         *read = true;
     }
     std::remove(temp);
-    return image;
+    return result;
 }
 
 // Every reader hands over records above 8 bits without a colour table, so
@@ -128,7 +128,6 @@ void DropTrueColorTable(HGLOBAL image) {
 } // namespace
 
 LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
-    const unsigned long messagesBefore = MessagesShown();
     g_displayDepth = displayDepth;
     g_infoText[0] = 0;
     g_fileSize = QueryFileSize(name);
@@ -144,28 +143,28 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
     DetectedFormat format = DetectFormat(file, name);
     const FormatRow* row = FormatRowOf(format);
     const DetectionRule* rule = DetectionRuleOf(format);
-    HGLOBAL image = nullptr;
+    ReaderResult read = NoPictureSilent();
     bool open = true;
     bool called = true; // the row's reader had its turn (finish runs after it)
     g_viewKind = row ? row->kind : KIND_NONE;
     if (row && row->prepare) row->prepare();
     switch (rule ? rule->call : CALL_NOTHING) {
     case CALL_HANDLE:
-        if (row->byHandle) image = row->byHandle(file, owner, g_infoText);
+        if (row->byHandle) read = row->byHandle(file, owner, g_infoText);
         break;
     case CALL_BUFFERED:
-        image = CallBufferedReader(row->byBuffer, file, owner);
+        read = CallBufferedReader(row->byBuffer, file, owner);
         break;
     case CALL_NAME:
         _lclose(file);
         open = false;
-        if (row->byName) image = row->byName(name, owner, g_infoText, g_displayDepth);
+        if (row->byName) read = row->byName(name, owner, g_infoText, g_displayDepth);
         break;
     case CALL_MACBINARY_COPY:
         _lclose(file);
         open = false;
         called = false;
-        image = ReadMacBinaryCopy(row->byName, name, owner, &called);
+        read = ReadMacBinaryCopy(row->byName, name, owner, &called);
         break;
     case CALL_NOTHING:
         called = false;
@@ -174,6 +173,8 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
     if (called && row->finish) row->finish();
     if (open) _lclose(file);
 
+    HGLOBAL image = read.image;
+    bool reported = read.outcome == LOAD_PICTURE_REPORTED || read.outcome == LOAD_NONE_REPORTED;
     if (image) {
         DropTrueColorTable(image);
         if (!IsValidImageRecord(image)) {
@@ -181,6 +182,7 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
             image = nullptr;
             g_viewKind = KIND_NONE;
             ReportError(owner, "Invalid Picture Data");
+            reported = true;
         }
     }
     g_picture = image;
@@ -193,9 +195,7 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
         GlobalUnlock(g_picture);
     }
     SetCursor(previous);
-    bool reported = MessagesShown() != messagesBefore;
-    if (g_picture) return reported ? LOAD_PICTURE_REPORTED : LOAD_PICTURE;
-    return reported ? LOAD_NONE_REPORTED : LOAD_NONE_SILENT;
+    return ReadEnded(g_picture, reported).outcome;
 }
 
 bool LoadPictureFile(const char* name, HWND owner, int displayDepth) {

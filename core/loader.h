@@ -15,14 +15,6 @@ DetectedFormat DetectFormat(HFILE file, const char* name);
 // File size as FindFirstFileA reports it; 0 when the file cannot be found.
 uint64_t QueryFileSize(const char* name);
 
-// What a load came to.
-enum LoadOutcome {
-    LOAD_PICTURE,          // a picture, and no message
-    LOAD_PICTURE_REPORTED, // a picture the reader reported a problem with (the rest left black)
-    LOAD_NONE_REPORTED,    // no picture; the user has been told why
-    LOAD_NONE_SILENT,      // no picture and no message: not recognised, or no reader
-};
-
 // Opens, detects and reads a file into the current-image state (which the
 // caller has released), records the display depth, packs the picture and
 // applies the monochrome test; the shell then adapts it to its display

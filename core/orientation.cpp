@@ -4,9 +4,11 @@
 #include "core/state.h"
 #include "core/transform.h"
 
-void RestoreOrientation(HGLOBAL* image, int* orientation) {
-    if (!image || !orientation) return;
-    if (*orientation & 8) TransformPicture(image, TRANSFORM_INVERT, KIND_RASTER, orientation);
+bool RestoreOrientation(HGLOBAL* image, int* orientation) {
+    if (!image || !orientation) return true;
+    bool done = true;
+    if (*orientation & 8)
+        done = TransformPicture(image, TRANSFORM_INVERT, KIND_RASTER, orientation) && done;
     // For each of the eight layouts, the operations that bring it back to the
     // loaded one, in order (0 ends the list).
     static const int kUndo[8][2] = {
@@ -21,5 +23,6 @@ void RestoreOrientation(HGLOBAL* image, int* orientation) {
     };
     const int* steps = kUndo[*orientation & 7];
     for (int i = 0; i < 2 && steps[i] != 0; i++)
-        TransformPicture(image, steps[i], KIND_RASTER, orientation);
+        done = TransformPicture(image, steps[i], KIND_RASTER, orientation) && done;
+    return done;
 }

@@ -102,18 +102,18 @@ bool MirrorInPlace(BITMAPINFOHEADER* header, int operation) {
 }
 } // namespace
 
-void TransformPicture(HGLOBAL* picture, int operation, int viewKind, int* orientation) {
+bool TransformPicture(HGLOBAL* picture, int operation, int viewKind, int* orientation) {
     if (viewKind != KIND_RASTER) {
         ReportError(nullptr, kNotBitmapMessage);
-        return;
+        return false;
     }
-    if (!picture || !*picture) return;
+    if (!picture || !*picture) return true;
     const bool known = operation == TRANSFORM_ROTATE_90 || operation == TRANSFORM_ROTATE_180 ||
                        operation == TRANSFORM_ROTATE_270 || operation == TRANSFORM_FLIP_LR ||
                        operation == TRANSFORM_FLIP_TB || operation == TRANSFORM_INVERT;
     // A record the tools cannot rely on (odd bit count, short block) is left
     // alone, as the unsupported bit counts are.
-    if (!known || !IsValidImageRecord(*picture)) return;
+    if (!known || !IsValidImageRecord(*picture)) return true;
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     bool done = true;
     if (operation == TRANSFORM_ROTATE_90 || operation == TRANSFORM_ROTATE_270) {
@@ -129,6 +129,7 @@ void TransformPicture(HGLOBAL* picture, int operation, int viewKind, int* orient
     if (done && orientation) *orientation = NextOrientation(*orientation, operation);
     SetCursor(previous);
     if (!done) ReportError(nullptr, kNoMemoryMessage);
+    return done;
 }
 
 void MirrorRow(BYTE* row, int width, int bitCount, BYTE* scratch) {

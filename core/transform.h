@@ -12,7 +12,8 @@ enum TransformCode {
     TRANSFORM_INVERT = 10,
 };
 
-void TransformPicture(HGLOBAL* picture, int operation, int viewKind, int* orientation);
+// False exactly when it showed a message (not a bitmap, or out of memory).
+bool TransformPicture(HGLOBAL* picture, int operation, int viewKind, int* orientation);
 void MirrorRow(BYTE* row, int width, int bitCount, BYTE* scratch);
 void AdjustBrightness(HGLOBAL picture, BYTE* savedColors, int* level, int step);
 void MakeGrayscale(HGLOBAL* current, HGLOBAL* original, int viewKind);

@@ -92,42 +92,38 @@ void ResetOrientation() {
 }
 
 // The writers, each with the table's signature.
-WriteResult Result(int ok) {
-    return ok ? WRITE_OK : WRITE_FAILED;
-}
-
 WriteResult WriteBmp(HGLOBAL image, const char* path, int, int) {
     HANDLE file =
         CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return WRITE_CREATE_FAILED;
-    int ok = WriteBitmapUncompressed(image, file);
+    WriteResult result = WriteBitmapUncompressed(image, file);
     // A file that does not close cleanly may not hold what was written.
-    if (!CloseHandle(file)) ok = 0;
-    return Result(ok);
+    if (!CloseHandle(file)) result = WRITE_FAILED;
+    return result;
 }
 WriteResult WriteBmpRle(HGLOBAL image, const char* path, int, int) {
-    return Result(WriteBitmapRunLength(image, path));
+    return WriteBitmapRunLength(image, path);
 }
 WriteResult WriteBmpBitfields(HGLOBAL image, const char* path, int layout, int) {
-    return Result(WriteBitmapBitfields(image, path, layout));
+    return WriteBitmapBitfields(image, path, layout);
 }
 WriteResult WriteIff(HGLOBAL image, const char* path, int packer, int ham) {
-    return Result(WriteIffPicture(image, path, packer, ham));
+    return WriteIffPicture(image, path, packer, ham);
 }
 WriteResult WriteJpg(HGLOBAL image, const char* path, int progressive, int) {
-    return Result(WriteJpeg(path, 85, image, progressive));
+    return WriteJpeg(path, 85, image, progressive);
 }
 WriteResult WritePngFile(HGLOBAL image, const char* path, int adam7, int) {
-    return Result(WritePng(path, image, adam7));
+    return WritePng(path, image, adam7);
 }
 WriteResult WritePcxFile(HGLOBAL image, const char* path, int, int) {
-    return Result(WritePcx(image, path));
+    return WritePcx(image, path);
 }
 WriteResult WriteTga(HGLOBAL image, const char* path, int runLength, int) {
-    return Result(WriteTarga(image, path, runLength));
+    return WriteTarga(image, path, runLength);
 }
 WriteResult WriteTif(HGLOBAL image, const char* path, int compression, int tiles) {
-    return Result(WriteTiff(path, compression, tiles, image));
+    return WriteTiff(path, compression, tiles, image);
 }
 
 // The Bitfields entries write 8-8-8 and 10-10-10 from 32-bit pictures (the

@@ -26,8 +26,8 @@
 typedef int (*MessageSink)(HWND owner, const char* text, const char* caption, UINT type);
 MessageSink SetMessageSink(MessageSink sink);
 int PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT type);
-// How many message boxes have been shown so far: the loader and the Tools
-// commands tell from it whether a step reported a problem.
+// How many message boxes have been shown so far: the Tools commands tell from
+// it whether a step reported a problem (readers say so in their outcome).
 unsigned long MessagesShown();
 
 // Allocation failures are reachable in tests: after FailGlobalAllocAt(n) the

@@ -30,7 +30,7 @@ void NextIcon() {
     g_picture = nullptr;
     if (!g_iconReader || g_openFile == HFILE_ERROR) return;
     _llseek(g_openFile, 0, 0);
-    g_picture = g_iconReader(nullptr, g_infoText, g_openFile, g_iconCount, g_iconIndex, 0, 0);
+    g_picture = g_iconReader(nullptr, g_infoText, g_openFile, g_iconCount, g_iconIndex, 0, 0).image;
 }
 
 void NextFrame() {

@@ -3,15 +3,16 @@
 // (grayscale or colour, standard or progressive file structure).
 #pragma once
 
+#include "core/format_table.h"
 #include "platform/win32.h"
 
 // Reads the file by name and fills the File information text when text is
-// given. Returns the Image record, or null: library errors go to stderr, a
-// block that cannot be had is reported in a message box. The display depth is
+// given. Returns the Image record, or no picture: library errors go to stderr
+// (silent), a block that cannot be had is reported in a message box. The display depth is
 // not used.
-HGLOBAL ReadJpeg(const char* name, HWND owner, char* text, int displayDepth);
+ReaderResult ReadJpeg(const char* name, HWND owner, char* text, int displayDepth);
 
-// Writes the record at quality (1 to 100), progressive when asked. 1 when the
-// whole file was written and closed, 0 otherwise; only a memory shortage is
+// Writes the record at quality (1 to 100), progressive when asked. WRITE_OK when
+// the whole file was written and closed, WRITE_FAILED otherwise; only a memory shortage is
 // reported in a message box.
-int WriteJpeg(const char* path, int quality, HGLOBAL image, int progressive);
+WriteResult WriteJpeg(const char* path, int quality, HGLOBAL image, int progressive);

@@ -17,6 +17,7 @@ struct JpegReadJob {
     char* text;
     HGLOBAL image;
     BITMAPINFOHEADER* header; // the image, locked while it is filled
+    bool reported;            // a message was shown
     jpeg_decompress_struct info;
     JpegErrorRecord errors;
 };
@@ -106,11 +107,13 @@ bool Decode(JpegReadJob* job) {
     const int bits = components == 1 ? 8 : 24;
     if (ImageBlockBytes(info->image_width, info->image_height, bits, bits == 8 ? 256 : 0) == 0) {
         ReportError(nullptr, "Picture Too Large");
+        job->reported = true;
         return false;
     }
     job->image = AllocImageRecord(info->image_width, info->image_height, bits, 0);
     if (!job->image) {
         ReportError(nullptr, "Memory Allocation Error");
+        job->reported = true;
         if (job->text) InfoSet(job->text, "no file selected");
         return false;
     }
@@ -156,11 +159,11 @@ bool Decode(JpegReadJob* job) {
 }
 } // namespace
 
-HGLOBAL ReadJpeg(const char* name, HWND owner, char* text, int displayDepth) {
+ReaderResult ReadJpeg(const char* name, HWND owner, char* text, int displayDepth) {
     FILE* file = std::fopen(name, "rb");
     if (!file) {
         std::fprintf(stderr, "can't open %s\n", name);
-        return nullptr;
+        return NoPictureSilent();
     }
     JpegReadJob job = {};
     job.file = file;
@@ -174,5 +177,5 @@ HGLOBAL ReadJpeg(const char* name, HWND owner, char* text, int displayDepth) {
         GlobalFree(image);
         image = nullptr;
     }
-    return image;
+    return ReadEnded(image, job.reported);
 }

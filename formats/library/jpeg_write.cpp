@@ -74,17 +74,17 @@ bool Encode(JpegWriteJob* job) {
 }
 } // namespace
 
-int WriteJpeg(const char* path, int quality, HGLOBAL image, int progressive) {
+WriteResult WriteJpeg(const char* path, int quality, HGLOBAL image, int progressive) {
     // Only whole records of the bit counts below are written: every size
     // follows from the header.
-    if (!IsValidImageRecord(image)) return 0;
+    if (!IsValidImageRecord(image)) return WRITE_FAILED;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const int bits = header->biBitCount;
     HGLOBAL rowBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(3 * header->biWidth));
     if (!rowBlock) {
         ReportError(nullptr, "Memory Allocation Error");
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     JpegWriteJob job = {};
     job.path = path;
@@ -110,5 +110,5 @@ int WriteJpeg(const char* path, int quality, HGLOBAL image, int progressive) {
     GlobalUnlock(rowBlock);
     GlobalFree(rowBlock);
     GlobalUnlock(image);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

@@ -5,13 +5,15 @@
 // with or without Adam7 interlacing, always with a gAMA chunk of 0.45).
 #pragma once
 
+#include "core/format_table.h"
 #include "platform/win32.h"
 
 // Reads the file by name and fills the File information text. Returns the
-// Image record, or null: library errors go to stderr, a block that cannot be
-// had is reported in a message box. The display depth is not used.
-HGLOBAL ReadPng(const char* name, HWND owner, char* text, int displayDepth);
+// Image record, or no picture: library errors go to stderr (silent), a block
+// that cannot be had is reported in a message box (a 2-bit picture then comes
+// back black). The display depth is not used.
+ReaderResult ReadPng(const char* name, HWND owner, char* text, int displayDepth);
 
-// Writes the record, Adam7-interlaced when interlace is 1. 1 when the whole
-// file was written and closed, 0 otherwise; shows no message.
-int WritePng(const char* path, HGLOBAL image, int interlace);
+// Writes the record, Adam7-interlaced when interlace is 1. WRITE_OK when the
+// whole file was written and closed, WRITE_FAILED otherwise; shows no message.
+WriteResult WritePng(const char* path, HGLOBAL image, int interlace);

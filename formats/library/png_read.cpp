@@ -34,9 +34,10 @@ struct PngReadJob {
 };
 
 enum PngOutcome {
-    PNG_FAILED,     // nothing to show
+    PNG_FAILED,     // nothing to show, and no message (the library refused the file)
+    PNG_REFUSED,    // nothing to show; the user has been told why
     PNG_DONE,       // the picture is read
-    PNG_NO_SCRATCH, // a 2-bit picture whose pixels could not be read: all 0
+    PNG_NO_SCRATCH, // a 2-bit picture whose pixels could not be read: all 0, and told
 };
 
 const char* ColorTypeName(int type) {
@@ -209,12 +210,12 @@ PngOutcome Decode(PngReadJob* job) {
     }
     if (ImageBlockBytes(width, height, bits, colors) == 0) {
         ReportError(nullptr, "Picture Too Large");
-        return PNG_FAILED;
+        return PNG_REFUSED;
     }
     job->image = AllocImageRecord(width, height, bits, colors);
     if (!job->image) {
         ReportError(nullptr, "Memory Allocation Error");
-        return PNG_FAILED;
+        return PNG_REFUSED;
     }
     job->header = static_cast<BITMAPINFOHEADER*>(GlobalLock(job->image));
     BYTE* table = reinterpret_cast<BYTE*>(job->header) + 40;
@@ -250,9 +251,9 @@ PngOutcome Decode(PngReadJob* job) {
 }
 } // namespace
 
-HGLOBAL ReadPng(const char* name, HWND owner, char* text, int displayDepth) {
+ReaderResult ReadPng(const char* name, HWND owner, char* text, int displayDepth) {
     FILE* file = std::fopen(name, "rb");
-    if (!file) return nullptr;
+    if (!file) return NoPictureSilent();
     PngReadJob job = {};
     job.file = file;
     job.text = text;
@@ -264,9 +265,9 @@ HGLOBAL ReadPng(const char* name, HWND owner, char* text, int displayDepth) {
     if (job.scratch) GlobalFree(job.scratch);
     HGLOBAL image = job.image;
     if (image && job.header) GlobalUnlock(image);
-    if (outcome == PNG_FAILED && image) {
+    if ((outcome == PNG_FAILED || outcome == PNG_REFUSED) && image) {
         GlobalFree(image);
         image = nullptr;
     }
-    return image;
+    return ReadEnded(image, outcome == PNG_REFUSED || outcome == PNG_NO_SCRATCH);
 }

@@ -170,10 +170,10 @@ bool Encode(PngWriteJob* job) {
 }
 } // namespace
 
-int WritePng(const char* path, HGLOBAL image, int interlace) {
+WriteResult WritePng(const char* path, HGLOBAL image, int interlace) {
     // Only whole records of the supported bit counts are written, and only
     // those whose colour count fits their depth: every size follows from that.
-    if (!IsValidImageRecord(image)) return 0;
+    if (!IsValidImageRecord(image)) return WRITE_FAILED;
     PngWriteJob job = {};
     job.header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     job.interlace = interlace;
@@ -189,7 +189,7 @@ int WritePng(const char* path, HGLOBAL image, int interlace) {
         rowBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(job.rowBytes));
         if (!rowBlock) {
             GlobalUnlock(image);
-            return 0;
+            return WRITE_FAILED;
         }
         job.row = static_cast<BYTE*>(GlobalLock(rowBlock));
     }
@@ -210,5 +210,5 @@ int WritePng(const char* path, HGLOBAL image, int interlace) {
         GlobalFree(rowBlock);
     }
     GlobalUnlock(image);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

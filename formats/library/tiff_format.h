@@ -4,19 +4,21 @@
 // from the picture's depth and colour table).
 #pragma once
 
+#include "core/format_table.h"
 #include "platform/win32.h"
 
 // Reads the first image of the file by name and fills the File information
-// text. Returns the Image record, upright, or null: a file that is no TIFF
-// gives no message, every other refusal is reported in a message box. The
+// text. Returns the Image record, upright, or no picture: a file that is no
+// TIFF gives no message, every other refusal is reported in a message box, as
+// is a picture that could not be turned upright for want of memory. The
 // library's own messages are never shown. The display depth is not used.
-HGLOBAL ReadTiff(const char* name, HWND owner, char* text, int displayDepth);
+ReaderResult ReadTiff(const char* name, HWND owner, char* text, int displayDepth);
 
 // Writes the record with a TIFF compression value (1, 2, 3, 4, 5, 7, 32773,
-// 32946), in strips (tiles 0) or tiles (tiles 1). 1 when every strip or tile,
-// the directory and the close succeeded, 0 otherwise (the fax codecs refuse
+// 32946), in strips (tiles 0) or tiles (tiles 1). WRITE_OK when every strip or
+// tile, the directory and the close succeeded, WRITE_FAILED otherwise (the fax codecs refuse
 // pictures of more than 1 bit per pixel); shows no message.
-int WriteTiff(const char* path, int compression, int tiles, HGLOBAL image);
+WriteResult WriteTiff(const char* path, int compression, int tiles, HGLOBAL image);
 
 // The reader's decisions, as plain functions for the tests.
 

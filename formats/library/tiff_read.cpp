@@ -346,20 +346,20 @@ SampleRule RuleFor(const TiffFields* f, int recordBits) {
     return RULE_FIRST_SAMPLE;
 }
 
-HGLOBAL Fail(TIFF* tif, HWND owner, const char* message) {
-    if (message) ReportError(owner, message);
+ReaderResult Fail(TIFF* tif, HWND owner, const char* message) {
+    ReportError(owner, message);
     TIFFClose(tif);
-    return nullptr;
+    return NoPictureReported();
 }
 } // namespace
 
-HGLOBAL ReadTiff(const char* name, HWND owner, char* text, int displayDepth) {
+ReaderResult ReadTiff(const char* name, HWND owner, char* text, int displayDepth) {
     TIFFSetWarningHandler(nullptr);
     TIFFSetErrorHandler(nullptr);
     // Without strip chopping ("c"), so that the text gives the file's own
     // strips; a single large strip is read through the file's mapping.
     TIFF* tif = TIFFOpen(name, "rc");
-    if (!tif) return nullptr;
+    if (!tif) return NoPictureSilent();
     TiffFields f;
     ReadFields(tif, &f);
     WriteText(tif, &f, text);
@@ -424,10 +424,11 @@ HGLOBAL ReadTiff(const char* name, HWND owner, char* text, int displayDepth) {
         ReportError(owner, outcome == READ_NO_BUFFER ? "Memory Allocation Error"
                            : outcome == READ_REFUSED ? "Unsupported TIFF Format"
                                                      : "Invalid Picture Data");
-        return nullptr;
+        return NoPictureReported();
     }
 
     int orientation = TiffOrientationCode(f.orientation);
-    RestoreOrientation(&image, &orientation);
-    return image;
+    // Turning the picture upright tells the user when it runs out of memory.
+    if (!RestoreOrientation(&image, &orientation)) return GotPictureReported(image);
+    return GotPicture(image);
 }

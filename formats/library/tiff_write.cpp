@@ -265,12 +265,12 @@ bool WriteTiles(TIFF* tif, const Source* s, const Form& form) {
 }
 } // namespace
 
-int WriteTiff(const char* path, int compression, int tiles, HGLOBAL image) {
+WriteResult WriteTiff(const char* path, int compression, int tiles, HGLOBAL image) {
     TIFFSetWarningHandler(nullptr);
     TIFFSetErrorHandler(nullptr);
     // Only whole records of the supported bit counts are written: every size
     // below follows from that.
-    if (!IsValidImageRecord(image)) return 0;
+    if (!IsValidImageRecord(image)) return WRITE_FAILED;
     Source s = {};
     s.h = static_cast<const BITMAPINFOHEADER*>(GlobalLock(image));
     s.bits = s.h->biBitCount;
@@ -298,5 +298,5 @@ int WriteTiff(const char* path, int compression, int tiles, HGLOBAL image) {
     }
     GlobalUnlock(image);
     SetCursor(previous);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

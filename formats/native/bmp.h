@@ -2,22 +2,24 @@
 #pragma once
 
 #include "core/byte_reader.h"
+#include "core/format_table.h"
 #include "platform/win32.h"
 
 #include <cstdio>
 
-HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text);
-HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text);
-HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text);
+ReaderResult ReadWindowsBitmap(HFILE file, HWND owner, char* text);
+ReaderResult ReadOs2Bitmap(HFILE file, HWND owner, char* text);
+ReaderResult ReadOs2v2Bitmap(HFILE file, HWND owner, char* text);
 
 // The bitmap decoders read through a byte reader over a block of this size.
 const int BITMAP_READ_BUFFER = 2048;
 
 // Run-length expanders: decode from the file's position into a zero-filled
 // pixel area of rows x stride bytes. Pixels that would land past the end of a
-// row or of the area are dropped.
+// row or of the area are dropped. False after "Memory Allocation Error" for
+// the read buffer, with the area left as it was.
 enum RunLengthKind { RLE_8, RLE_4, RLE_24 };
-void ExpandRunLength(RunLengthKind kind, BYTE* pixels, uint64_t stride, int64_t rows, HFILE file,
+bool ExpandRunLength(RunLengthKind kind, BYTE* pixels, uint64_t stride, int64_t rows, HFILE file,
                      HWND owner);
 
 // One-dimensional Modified Huffman (ITU-T T.4) over a bit reader.
@@ -53,15 +55,15 @@ bool DescribeBitFields(int bits, const uint32_t masks[3], BitFieldChannel channe
 void ConvertBitFields(BYTE* pixels, uint64_t stride, int64_t width, int64_t rows, int bits,
                       const BitFieldChannel channels[3]);
 
-// Writers. Each returns 1 on success and 0 on failure, with no message: for a
+// Writers. Each returns WRITE_OK, or WRITE_FAILED with no message: for a
 // bit count the form does not take, a picture the header's 32-bit fields cannot
 // describe, a file that cannot be created, or any write or close that fails.
-int WriteBitmapUncompressed(HGLOBAL image, HANDLE file);
+WriteResult WriteBitmapUncompressed(HGLOBAL image, HANDLE file);
 // BI_RLE8 from 8-bit records, BI_RLE4 from 4-bit ones.
-int WriteBitmapRunLength(HGLOBAL image, const char* path);
+WriteResult WriteBitmapRunLength(HGLOBAL image, const char* path);
 // BI_BITFIELDS from 16-bit records (layout 0: 5-5-5, 1: 5-6-5) and 32-bit ones
 // (layout 0: 8-8-8, 1: 10-10-10 holding each 8-bit component unscaled).
-int WriteBitmapBitfields(HGLOBAL image, const char* path, int layout);
+WriteResult WriteBitmapBitfields(HGLOBAL image, const char* path, int layout);
 
 // The 14-byte file header ("BM", file size, pixel-data offset) and the record's
 // 40-byte information header with the compression and image-size fields given:

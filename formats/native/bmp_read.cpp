@@ -128,12 +128,12 @@ unsigned long Magnitude(int32_t v) {
 }
 } // namespace
 
-HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
+ReaderResult ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
     BYTE fileHeader[14] = {0}, info[124] = {0};
     _llseek(file, 0, FILE_BEGIN);
     if (!ReadExact(file, fileHeader, 14) || !ReadExact(file, info, 40)) {
         ReportError(owner, "Invalid Bitmap Header");
-        return nullptr;
+        return NoPictureReported();
     }
     const uint64_t fileLength = LengthOf(file);
     const uint32_t headerSize = Le32(info);
@@ -155,25 +155,25 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
     bool longHeader = headerSize == 108 || headerSize == 124;
     if (longHeader && !ReadExact(file, info + 40, headerSize - 40)) {
         ReportError(owner, "Invalid Bitmap Header");
-        return nullptr;
+        return NoPictureReported();
     }
     if (compression == BI_RLE8 || compression == BI_RLE4) {
-        if (bits != 4 && bits != 8) return nullptr;
+        if (bits != 4 && bits != 8) return NoPictureSilent();
     } else if (compression > BI_BITFIELDS) {
         ReportError(owner, "Unsupported Bitmap Compression");
-        return nullptr;
+        return NoPictureReported();
     } else if (!SupportedBitCount(bits)) {
         ReportError(owner, "Unsupported Bitmap Format");
-        return nullptr;
+        return NoPictureReported();
     }
     if (width <= 0 || height == 0 || height == INT32_MIN) {
         ReportError(owner, "Invalid Bitmap Header");
-        return nullptr;
+        return NoPictureReported();
     }
     const int colors = PaletteColors(bits, used);
     if (colors < 0) {
         ReportError(owner, "Unsupported Bitmap Format");
-        return nullptr;
+        return NoPictureReported();
     }
     const int64_t rows = height < 0 ? -int64_t(height) : height;
     const uint64_t stride = ImageStride(width, bits);
@@ -201,14 +201,14 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
         InfoAppend(text, "bitfields: %s \n", kMaskNames[layout]);
         if (layout == MASKS_UNSUPPORTED && !DescribeBitFields(bits, masks, channels)) {
             ReportError(owner, "Invalid Bitmap Bit Fields");
-            return nullptr;
+            return NoPictureReported();
         }
     }
 
     HGLOBAL image =
         AllocOrReport(width, rows, bits, colors, owner,
                       runLength ? "Memory Allocation Error" : "Memory allocation error");
-    if (!image) return nullptr;
+    if (!image) return NoPictureReported();
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     // The file's colours-used field is kept (0 stays 0), capped at the entries kept.
     header->biClrUsed = used ? DWORD(colors) : 0;
@@ -230,8 +230,10 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
     ReadColorTable(file, table, colors, FileColorEntries(colors, used), 4);
     SeekToPixels(file, Le32(fileHeader + 10), fileLength);
 
+    bool reported = false;
     if (runLength) {
-        ExpandRunLength(compression == BI_RLE4 ? RLE_4 : RLE_8, pixels, stride, rows, file, owner);
+        reported = !ExpandRunLength(compression == BI_RLE4 ? RLE_4 : RLE_8, pixels, stride, rows,
+                                    file, owner);
     } else if (fields) {
         const uint64_t got = ReadInto(file, pixels, stride * uint64_t(rows));
         // Rows the file did not hold are zero and stay zero when converted:
@@ -248,15 +250,15 @@ HGLOBAL ReadWindowsBitmap(HFILE file, HWND owner, char* text) {
     }
     if (height < 0) FlipRows(pixels, stride, rows);
     GlobalUnlock(image);
-    return image;
+    return reported ? GotPictureReported(image) : GotPicture(image);
 }
 
-HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text) {
+ReaderResult ReadOs2Bitmap(HFILE file, HWND owner, char* text) {
     BYTE fileHeader[14] = {0}, core[12] = {0};
     _llseek(file, 0, FILE_BEGIN);
     if (!ReadExact(file, fileHeader, 14) || !ReadExact(file, core, 12)) {
         ReportError(owner, "Invalid Bitmap Header");
-        return nullptr;
+        return NoPictureReported();
     }
     const uint64_t fileLength = LengthOf(file);
     const int width = Le16(core + 4);
@@ -275,14 +277,14 @@ HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text) {
                            : "colors: 16.7 million");
     if (!SupportedBitCount(bits)) {
         ReportError(owner, "Unsupported Bitmap Format");
-        return nullptr;
+        return NoPictureReported();
     }
     if (width == 0 || height == 0) {
         ReportError(owner, "Invalid Bitmap Header");
-        return nullptr;
+        return NoPictureReported();
     }
     HGLOBAL image = AllocOrReport(width, height, bits, colors, owner, "Memory allocation error");
-    if (!image) return nullptr;
+    if (!image) return NoPictureReported();
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     header->biClrUsed = 0;
     BYTE* table = reinterpret_cast<BYTE*>(header) + 40;
@@ -298,15 +300,15 @@ HGLOBAL ReadOs2Bitmap(HFILE file, HWND owner, char* text) {
     SeekToPixels(file, offset, fileLength);
     ReadInto(file, table + 4 * colors, ImageStride(width, bits) * uint64_t(height));
     GlobalUnlock(image);
-    return image;
+    return GotPicture(image);
 }
 
-HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
+ReaderResult ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
     BYTE fileHeader[14] = {0}, info[64] = {0};
     _llseek(file, 0, FILE_BEGIN);
     if (!ReadExact(file, fileHeader, 14) || !ReadExact(file, info, 64)) {
         ReportError(owner, "Invalid Bitmap Header");
-        return nullptr;
+        return NoPictureReported();
     }
     const uint64_t fileLength = LengthOf(file);
     const uint32_t width = Le32(info + 4);
@@ -322,22 +324,22 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
     static const char* const kCompression[] = {"none", "RLE 8", "RLE 4", "Huffman 1D", "RLE 24"};
     InfoAppend(text, "%s \n", compression <= 4 ? kCompression[compression] : "unknown");
 
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return nullptr;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) return NoPictureSilent();
     if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX) {
         ReportError(owner, "Invalid Bitmap Header");
-        return nullptr;
+        return NoPictureReported();
     }
     int colors = PaletteColors(bits, used);
     if (colors < 0) {
         ReportError(owner, "Unsupported Bitmap Format");
-        return nullptr;
+        return NoPictureReported();
     }
     // Huffman pictures are drawn with a white and a black entry, whatever the
     // file's table holds, so the record always has both.
     const bool huffman = compression == 3 && bits == 1;
     if (huffman) colors = 2;
     HGLOBAL image = AllocOrReport(width, height, bits, colors, owner, "Memory Allocation Error");
-    if (!image) return nullptr;
+    if (!image) return NoPictureReported();
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     header->biClrUsed = bits <= 8 && used ? DWORD(colors) : 0;
     header->biClrImportant = Le32(info + 36);
@@ -347,25 +349,29 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
     ReadColorTable(file, table, colors, FileColorEntries(colors, used), 4);
     SeekToPixels(file, Le32(fileHeader + 10), fileLength);
 
+    bool reported = false;
     switch (compression) {
     case 0:
         ReadInto(file, pixels, stride * height);
         break;
     case 1:
-        ExpandRunLength(RLE_8, pixels, stride, height, file, owner);
+        reported = !ExpandRunLength(RLE_8, pixels, stride, height, file, owner);
         break;
     case 2:
-        ExpandRunLength(RLE_4, pixels, stride, height, file, owner);
+        reported = !ExpandRunLength(RLE_4, pixels, stride, height, file, owner);
         break;
     case 4:
-        ExpandRunLength(RLE_24, pixels, stride, height, file, owner);
+        reported = !ExpandRunLength(RLE_24, pixels, stride, height, file, owner);
         break;
     case 3:
         // Modified Huffman codes one-bit rows only.
         if (huffman) {
             BitSource source;
             HGLOBAL buffer = AllocByteReader(&source.bytes, file, BITMAP_READ_BUFFER, owner);
-            if (!buffer) break;
+            if (!buffer) {
+                reported = true;
+                break;
+            }
             source.bitPosition = 8;
             source.current = 0;
             source.bitOrder = 1;
@@ -380,7 +386,7 @@ HGLOBAL ReadOs2v2Bitmap(HFILE file, HWND owner, char* text) {
         break;
     }
     GlobalUnlock(image);
-    return image;
+    return reported ? GotPictureReported(image) : GotPicture(image);
 }
 
 void Convert565To555(BYTE* row, int64_t width) {

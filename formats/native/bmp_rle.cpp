@@ -48,11 +48,11 @@ inline void PutPixels(RunTarget* t, RunLengthKind kind, const BYTE* value, int64
 }
 } // namespace
 
-void ExpandRunLength(RunLengthKind kind, BYTE* pixels, uint64_t stride, int64_t rows, HFILE file,
+bool ExpandRunLength(RunLengthKind kind, BYTE* pixels, uint64_t stride, int64_t rows, HFILE file,
                      HWND owner) {
     ByteReader source;
     HGLOBAL buffer = AllocByteReader(&source, file, BITMAP_READ_BUFFER, owner);
-    if (!buffer) return;
+    if (!buffer) return false;
     RunTarget t = {pixels, stride, rows, 0, 0, 0};
     t.capacity = kind == RLE_8   ? int64_t(stride)
                  : kind == RLE_4 ? 2 * int64_t(stride)
@@ -113,4 +113,5 @@ void ExpandRunLength(RunLengthKind kind, BYTE* pixels, uint64_t stride, int64_t 
     }
     GlobalUnlock(buffer);
     GlobalFree(buffer);
+    return true;
 }

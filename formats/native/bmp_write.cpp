@@ -40,8 +40,8 @@ void PutBitmapHeaders(BYTE* out, const BITMAPINFOHEADER* info, uint32_t fileSize
     PutLe32(h + 36, info->biClrImportant);
 }
 
-int WriteBitmapUncompressed(HGLOBAL image, HANDLE file) {
-    if (!IsValidImageRecord(image)) return 0;
+WriteResult WriteBitmapUncompressed(HGLOBAL image, HANDLE file) {
+    if (!IsValidImageRecord(image)) return WRITE_FAILED;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const int bits = header->biBitCount;
     const int colors = bits <= 8 ? ImageColorCount(header) : 0;
@@ -50,7 +50,7 @@ int WriteBitmapUncompressed(HGLOBAL image, HANDLE file) {
     const uint32_t offset = 54 + 4 * uint32_t(colors);
     if (pixelBytes + offset > UINT32_MAX) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
 
     BYTE head[54 + 1024];
@@ -59,5 +59,5 @@ int WriteBitmapUncompressed(HGLOBAL image, HANDLE file) {
     std::memcpy(head + 54, reinterpret_cast<BYTE*>(header) + 40, 4 * size_t(colors));
     bool ok = WriteAll(file, head, offset) && WriteAll(file, ImagePixels(header), pixelBytes);
     GlobalUnlock(image);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

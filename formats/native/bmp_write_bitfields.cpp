@@ -33,8 +33,8 @@ void Row101010(const BYTE* in, BYTE* out, int64_t width) {
 }
 } // namespace
 
-int WriteBitmapBitfields(HGLOBAL image, const char* path, int layout) {
-    if (!IsValidImageRecord(image) || (layout != 0 && layout != 1)) return 0;
+WriteResult WriteBitmapBitfields(HGLOBAL image, const char* path, int layout) {
+    if (!IsValidImageRecord(image) || (layout != 0 && layout != 1)) return WRITE_FAILED;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const int bits = header->biBitCount;
     const int64_t width = header->biWidth;
@@ -42,12 +42,12 @@ int WriteBitmapBitfields(HGLOBAL image, const char* path, int layout) {
     const uint64_t imageSize = stride * uint64_t(header->biHeight);
     if ((bits != 16 && bits != 32) || imageSize + 66 > UINT32_MAX) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     FILE* file = std::fopen(path, "wb");
     if (!file) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     WriteBuffer out;
     bool ok = OpenWriteBuffer(&out, file, stride);
@@ -79,5 +79,5 @@ int WriteBitmapBitfields(HGLOBAL image, const char* path, int layout) {
     }
     ok = CloseWriteBuffer(&out, ok);
     GlobalUnlock(image);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

@@ -116,13 +116,13 @@ uint64_t EncodeBitmapRow(const BYTE* row, int64_t width, int compression, BYTE* 
     return o.count;
 }
 
-int WriteBitmapRunLength(HGLOBAL image, const char* path) {
-    if (!IsValidImageRecord(image)) return 0;
+WriteResult WriteBitmapRunLength(HGLOBAL image, const char* path) {
+    if (!IsValidImageRecord(image)) return WRITE_FAILED;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const int bits = header->biBitCount;
     if (bits != 4 && bits != 8) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     const int compression = bits == 8 ? BI_RLE8 : BI_RLE4;
     const int64_t width = header->biWidth;
@@ -139,12 +139,12 @@ int WriteBitmapRunLength(HGLOBAL image, const char* path) {
     const uint64_t dataBytes = total + 2; // and the end-of-picture escape
     if (offset + dataBytes > UINT32_MAX) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     FILE* file = std::fopen(path, "wb");
     if (!file) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     const uint64_t bound = BitmapRowBound(width, compression);
     WriteBuffer out;
@@ -169,5 +169,5 @@ int WriteBitmapRunLength(HGLOBAL image, const char* path) {
     ok = ok && PutBytes(&out, kEndOfPicture, 2);
     ok = CloseWriteBuffer(&out, ok);
     GlobalUnlock(image);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

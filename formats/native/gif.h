@@ -3,17 +3,18 @@
 #pragma once
 
 #include "core/byte_reader.h"
+#include "core/format_table.h"
 #include "platform/win32.h"
 
 // Reads the first frame of the file (positioned at 0, or behind a 128-byte
 // MacBinary header) into an 8-bit Image record with the frame's colour table,
-// or returns null after telling the owner why (a file that ends with the
+// or no picture after telling the owner why (a file that ends with the
 // trailer before any frame, and an unsupported minimum code size, say
-// nothing). The frame delay goes to g_frameDelay, the rest of what the file
+// nothing: no picture, silent). The frame delay goes to g_frameDelay, the rest of what the file
 // says about the frame to g_gif, whose frame counter the call increases; the
 // File information text is written for the first frame only. Leaves the file
 // open.
-HGLOBAL ReadGif(HFILE file, HWND owner, char* text);
+ReaderResult ReadGif(HFILE file, HWND owner, char* text);
 
 // The reader's buffer: the file's bytes are taken through a byte reader over it.
 const int GIF_READ_BUFFER = 16384;

@@ -80,13 +80,13 @@ bool GlobalTableMissing(HFILE file, long start, long entries) {
     return image && !block;
 }
 
-HGLOBAL Fail(HWND owner, const char* message) {
+ReaderResult Fail(HWND owner, const char* message) {
     ReportError(owner, message);
-    return nullptr;
+    return NoPictureReported();
 }
 } // namespace
 
-HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
+ReaderResult ReadGif(HFILE file, HWND owner, char* text) {
     g_gif.frameCount++;
     BYTE head[13];
     _llseek(file, 0, FILE_BEGIN);
@@ -125,7 +125,7 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
         BYTE kind;
         if (!NextByte(&source, &kind)) return Fail(owner, "File Read Error");
         if (kind == 0x2C) break;
-        if (kind == 0x3B) return nullptr; // no frame at all
+        if (kind == 0x3B) return NoPictureSilent(); // no frame at all
         if (kind != 0x21) {
             // Not a block we know: taken as sub-blocks, this byte the first size.
             if (!SkipSubBlocksFrom(&source, kind)) return Fail(owner, "File Read Error");
@@ -161,7 +161,7 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
         return Fail(owner, "File Read Error");
     BYTE minCodeSize;
     if (!NextByte(&source, &minCodeSize)) return Fail(owner, "File Read Error");
-    if (minCodeSize < 2 || minCodeSize > 9) return nullptr;
+    if (minCodeSize < 2 || minCodeSize > 9) return NoPictureSilent();
     g_gif.left = Le16(descriptor);
     g_gif.top = Le16(descriptor + 2);
 
@@ -185,5 +185,5 @@ HGLOBAL ReadGif(HFILE file, HWND owner, char* text) {
     DecodeGifImage(&source, minCodeSize, ImagePixels(header), ImageStride(width, 8), width, height,
                    interlaced);
     GlobalUnlock(image);
-    return image;
+    return GotPicture(image);
 }

@@ -3,16 +3,17 @@
 #pragma once
 
 #include "core/byte_reader.h"
+#include "core/format_table.h"
 #include "platform/win32.h"
 
-// Reads a "FORM" file into a new Image record, or returns null after saying why.
+// Reads a "FORM" file into a new Image record, or no picture after saying why.
 // The file is left open; the messages have no owner window.
-HGLOBAL ReadIffPicture(HFILE file, HWND owner, char* text);
+ReaderResult ReadIffPicture(HFILE file, HWND owner, char* text);
 
 // Writes the record as an ILBM file at path: packer 1 codes the rows with
-// ByteRun1, ham 1 writes a six-plane hold-and-modify picture. Returns 1 on
-// success, 0 on any failure (no message).
-int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham);
+// ByteRun1, ham 1 writes a six-plane hold-and-modify picture. WRITE_OK, or
+// WRITE_FAILED on any failure (no message).
+WriteResult WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham);
 
 // The BODY byte stream: the chunk's bytes as they are, or decoded from
 // ByteRun1, taken through a byte reader limited to the chunk.

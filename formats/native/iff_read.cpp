@@ -79,13 +79,13 @@ void AddHalfbrite(RGBQUAD* table) {
     }
 }
 
-HGLOBAL Refuse(const char* message) {
+ReaderResult Refuse(const char* message) {
     ReportError(nullptr, message);
-    return nullptr;
+    return NoPictureReported();
 }
 } // namespace
 
-HGLOBAL ReadIffPicture(HFILE file, HWND, char* text) {
+ReaderResult ReadIffPicture(HFILE file, HWND, char* text) {
     ChunkWalk walk = {file, 0, LengthOf(file)};
     BYTE form[12];
     if (ReadHere(&walk, form, 12) != 12 || !Is(reinterpret_cast<char*>(form), "FORM"))
@@ -205,5 +205,5 @@ HGLOBAL ReadIffPicture(HFILE file, HWND, char* text) {
     GlobalUnlock(work);
     GlobalFree(work);
     GlobalUnlock(image);
-    return image;
+    return GotPicture(image);
 }

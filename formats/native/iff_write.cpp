@@ -110,15 +110,15 @@ uint64_t BodyPass(const Body* b, Pass pass, Output* out) {
 }
 } // namespace
 
-int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
-    if (!IsValidImageRecord(image)) return 0;
+WriteResult WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
+    if (!IsValidImageRecord(image)) return WRITE_FAILED;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const int bits = header->biBitCount;
     const int64_t width = header->biWidth, height = header->biHeight;
     // The header keeps width and height in 16 bits.
     if (width > 0xFFFF || height > 0xFFFF) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     const int colors = bits <= 8 ? ImageColorCount(header) : 0;
     const size_t rowBytes = size_t((width + 7) / 8 + 1) & ~size_t(1);
@@ -130,7 +130,7 @@ int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
     HGLOBAL workBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, workBytes);
     if (!workBlock) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     BYTE* work = static_cast<BYTE*>(GlobalLock(workBlock));
     Body body = {header,
@@ -151,7 +151,7 @@ int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
         GlobalUnlock(workBlock);
         GlobalFree(workBlock);
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     uint64_t bodyBytes = uint64_t(rowBytes) * uint64_t(planes) * uint64_t(height);
     uint64_t packedBytes = 0;
@@ -203,5 +203,5 @@ int WriteIffPicture(HGLOBAL image, const char* path, int packer, int ham) {
     GlobalUnlock(workBlock);
     GlobalFree(workBlock);
     GlobalUnlock(image);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

@@ -224,16 +224,16 @@ void ReadPcxColors(HFILE file, const BYTE* header, int depth, BYTE* table, int t
 }
 } // namespace
 
-HGLOBAL ReadPcx(ByteReader* bytes, HWND owner, char* text) {
+ReaderResult ReadPcx(ByteReader* bytes, HWND owner, char* text) {
     HFILE file = bytes->file;
     BYTE h[128];
     std::memset(h, 0, sizeof h);
     _llseek(file, 0, FILE_BEGIN);
     UINT got = _lread(file, h, sizeof h);
-    if (got == 0 || got == UINT(HFILE_ERROR)) return nullptr;
+    if (got == 0 || got == UINT(HFILE_ERROR)) return NoPictureSilent();
     if (h[0] != 10) {
         ReportError(owner, "Unrecognized File Structure");
-        return nullptr;
+        return NoPictureReported();
     }
     const int version = h[1];
     const int bits = h[3];
@@ -264,16 +264,16 @@ HGLOBAL ReadPcx(ByteReader* bytes, HWND owner, char* text) {
     // A maximum below its minimum describes no picture.
     if (width <= 0 || height <= 0) {
         ReportError(owner, "Unrecognized File Structure");
-        return nullptr;
+        return NoPictureReported();
     }
     if (ImageBlockBytes(width, height, recordBits, colors) == 0) {
         ReportError(owner, "Picture Too Large");
-        return nullptr;
+        return NoPictureReported();
     }
     HGLOBAL image = AllocImageRecord(width, height, recordBits, colors);
     if (!image) {
         ReportError(owner, "Memory Allocation Error");
-        return nullptr;
+        return NoPictureReported();
     }
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const uint64_t stride = ImageStride(width, recordBits);
@@ -282,6 +282,7 @@ HGLOBAL ReadPcx(ByteReader* bytes, HWND owner, char* text) {
     BYTE* pixels = table + 4 * colors;
 
     ByteReader& source = *bytes;
+    bool reported = false;
     if (recordBits >= 24) {
         InfoAppend(text, "colors: 16.7 million");
         DecodeBytePlanes(&source, pixels, stride, width, height, planes, bytesPerLine);
@@ -292,11 +293,13 @@ HGLOBAL ReadPcx(ByteReader* bytes, HWND owner, char* text) {
         DecodeBytePlanes(&source, pixels, stride, width, height, 1, bytesPerLine);
     } else if (bits != 1 && bits != 2 && bits != 4 && bits != 8) {
         ReportError(owner, "Unrecognized File Structure");
+        reported = true;
     } else {
         const uint64_t entries = uint64_t(bytesPerLine) * uint64_t(8 / bits);
         HGLOBAL lineBlock = GlobalAlloc(GMEM_MOVEABLE, SIZE_T(entries ? entries : 1));
         if (!lineBlock) {
             ReportError(owner, "Memory Allocation Error");
+            reported = true;
         } else {
             BYTE* line = static_cast<BYTE*>(GlobalLock(lineBlock));
             DecodeBitPlanes(&source, pixels, stride, recordBits, width, height, bits, planes,
@@ -308,5 +311,5 @@ HGLOBAL ReadPcx(ByteReader* bytes, HWND owner, char* text) {
     // Only palette records have a colour table to fill.
     if (recordBits <= 8) ReadPcxColors(file, h, bits * planes, table, colors, text);
     GlobalUnlock(image);
-    return image;
+    return reported ? GotPictureReported(image) : GotPicture(image);
 }

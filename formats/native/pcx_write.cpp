@@ -162,8 +162,8 @@ bool PutPcxPalette(WriteBuffer* out, const BYTE* table, int colors) {
 }
 } // namespace
 
-int WritePcx(HGLOBAL image, const char* path) {
-    if (!IsValidImageRecord(image)) return 0;
+WriteResult WritePcx(HGLOBAL image, const char* path) {
+    if (!IsValidImageRecord(image)) return WRITE_FAILED;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const int64_t width = header->biWidth;
     const int64_t height = header->biHeight;
@@ -171,13 +171,13 @@ int WritePcx(HGLOBAL image, const char* path) {
     // The header's words cannot describe larger pictures.
     if (width > 65536 || height > 65536 || layout.bytesPerLine > 65535) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     const BYTE* table = reinterpret_cast<const BYTE*>(header) + 40;
     FILE* file = std::fopen(path, "wb");
     if (!file) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     WriteBuffer out;
     bool ok = OpenWriteBuffer(&out, file, 2 * layout.bytesPerLine * uint64_t(layout.planes) + 1024);
@@ -190,5 +190,5 @@ int WritePcx(HGLOBAL image, const char* path) {
     GlobalUnlock(image);
     // Every write and the close must succeed for the file to be whole.
     ok = CloseWriteBuffer(&out, ok);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

@@ -2,9 +2,10 @@
 // pixels as comma-separated hexadecimal 16-bit words.
 #pragma once
 
+#include "core/format_table.h"
 #include "platform/win32.h"
 
 // Reads the file at name into a 1-bit (depth 1) or 8-bit (depth 8) Image
-// record, or returns null after telling the owner why. The display depth is
+// record, or no picture after telling the owner why. The display depth is
 // not used.
-HGLOBAL ReadSunIcon(const char* name, HWND owner, char* text, int displayDepth);
+ReaderResult ReadSunIcon(const char* name, HWND owner, char* text, int displayDepth);

@@ -115,18 +115,18 @@ int CommentEnd(const char* chars, int count) {
     return -1;
 }
 
-HGLOBAL Refuse(FILE* in, HWND owner, const char* message) {
+ReaderResult Refuse(FILE* in, HWND owner, const char* message) {
     std::fclose(in);
     ReportError(owner, message);
-    return nullptr;
+    return NoPictureReported();
 }
 } // namespace
 
-HGLOBAL ReadSunIcon(const char* name, HWND owner, char* text, int) {
+ReaderResult ReadSunIcon(const char* name, HWND owner, char* text, int) {
     FILE* in = std::fopen(name, "rt");
     if (!in) {
         ReportError(owner, "Error Opening File");
-        return nullptr;
+        return NoPictureReported();
     }
     // The header is the first 78 characters. The pixel words follow the
     // comment, which ends before that in short headers and a little after
@@ -176,5 +176,5 @@ HGLOBAL ReadSunIcon(const char* name, HWND owner, char* text, int) {
     ReadPixelWords(&words, ImagePixels(record), ImageStride(width, bits), width, height, bits);
     std::fclose(in);
     GlobalUnlock(image);
-    return image;
+    return GotPicture(image);
 }

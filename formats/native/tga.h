@@ -4,18 +4,20 @@
 #pragma once
 
 #include "core/byte_reader.h"
+#include "core/format_table.h"
 #include "platform/win32.h"
 
 #include <cstddef>
 
 // Reads the file (positioned at 0) through the loader's byte reader; returns
-// the Image record or null after telling the owner why. Leaves the file open.
-HGLOBAL ReadTarga(ByteReader* bytes, HWND owner, char* text);
+// the Image record, or no picture after telling the owner why; an interleaved
+// picture left unsorted for want of memory comes with a message. Leaves the file open.
+ReaderResult ReadTarga(ByteReader* bytes, HWND owner, char* text);
 
 // Writes the record as a Targa file at path, run-length coded when runLength
-// is non-zero; 1 on success, 0 when the record cannot be written as Targa or
+// is non-zero; WRITE_OK, or WRITE_FAILED when the record cannot be written as Targa or
 // any write, or the close, fails.
-int WriteTarga(HGLOBAL image, const char* path, int runLength);
+WriteResult WriteTarga(HGLOBAL image, const char* path, int runLength);
 
 // Codes one row of count pixel values of bytesPerPixel (1 to 4) bytes each as
 // run-length packets into out (room for 2 x count x bytesPerPixel + 1 bytes);

@@ -158,7 +158,7 @@ bool ReadColorMap(ByteReader* source, BYTE* table, bool keep, int first, int len
 // the top down, go to rows 0, f, 2f, ..., then 1, 1 + f, ... (from the top).
 // The second record takes the header and the whole colour table, so the
 // rows start where they did in the first.
-HGLOBAL Deinterleave(HGLOBAL image, int factor, HWND owner) {
+HGLOBAL Deinterleave(HGLOBAL image, int factor, HWND owner, bool* reported) {
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const int64_t width = header->biWidth, height = header->biHeight;
     const int bits = header->biBitCount;
@@ -167,6 +167,7 @@ HGLOBAL Deinterleave(HGLOBAL image, int factor, HWND owner) {
     if (!result) {
         GlobalUnlock(image);
         ReportError(owner, "Memory Allocation Error");
+        *reported = true;
         return image;
     }
     BITMAPINFOHEADER* target = static_cast<BITMAPINFOHEADER*>(GlobalLock(result));
@@ -221,7 +222,7 @@ HGLOBAL GreyFromGreyAlpha(HGLOBAL image, bool alpha, HWND owner) {
 }
 } // namespace
 
-HGLOBAL ReadTarga(ByteReader* bytes, HWND owner, char* text) {
+ReaderResult ReadTarga(ByteReader* bytes, HWND owner, char* text) {
     HFILE file = bytes->file;
     BYTE h[18];
     std::memset(h, 0, sizeof h);
@@ -231,7 +232,7 @@ HGLOBAL ReadTarga(ByteReader* bytes, HWND owner, char* text) {
     if (got != sizeof h ||
         (type != 1 && type != 2 && type != 3 && type != 9 && type != 10 && type != 11)) {
         ReportError(owner, "Targa File Read Error");
-        return nullptr;
+        return NoPictureReported();
     }
     const int idLength = h[0];
     const int mapType = h[1];
@@ -252,7 +253,7 @@ HGLOBAL ReadTarga(ByteReader* bytes, HWND owner, char* text) {
     if (width == 0 || height == 0 ||
         (pixelBits != 8 && pixelBits != 16 && pixelBits != 24 && pixelBits != 32)) {
         ReportError(owner, "Targa File Read Error");
-        return nullptr;
+        return NoPictureReported();
     }
     const int bits = pixelBits;
     // The colour map covers indices first to first + length - 1.
@@ -261,12 +262,12 @@ HGLOBAL ReadTarga(ByteReader* bytes, HWND owner, char* text) {
     const int tableEntries = bits == 8 ? (colors ? colors : 256) : 0;
     if (ImageBlockBytes(width, height, bits, tableEntries) == 0) {
         ReportError(owner, "Picture Too Large");
-        return nullptr;
+        return NoPictureReported();
     }
     HGLOBAL image = AllocImageRecord(width, height, bits, tableEntries);
     if (!image) {
         ReportError(owner, "Memory Allocation Error");
-        return nullptr;
+        return NoPictureReported();
     }
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     // True-colour records carry no colour table, whatever map the file has.
@@ -294,12 +295,15 @@ HGLOBAL ReadTarga(ByteReader* bytes, HWND owner, char* text) {
     if (more && type >= 9) ReadPackets(&source, &placer);
     GlobalUnlock(image);
 
+    bool reported = false;
     if (descriptor & 0xC0) {
         const bool two = (descriptor & 0x40) != 0;
         InfoAppend(text, "%s", two ? "\ntwo way interleave" : "\nfour way interleave");
-        image = Deinterleave(image, two ? 2 : 4, owner);
+        image = Deinterleave(image, two ? 2 : 4, owner, &reported);
     }
-    if ((type == 3 || type == 11) && bits == 16)
+    if ((type == 3 || type == 11) && bits == 16) {
         image = GreyFromGreyAlpha(image, (descriptor & 0x0F) != 0, owner);
-    return image;
+        if (!image) return NoPictureReported();
+    }
+    return reported ? GotPictureReported(image) : GotPicture(image);
 }

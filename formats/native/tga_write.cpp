@@ -67,8 +67,8 @@ size_t EncodeTargaPackets(const BYTE* row, BYTE* out, size_t count, int bytesPer
     return size_t(out - start);
 }
 
-int WriteTarga(HGLOBAL image, const char* path, int runLength) {
-    if (!IsValidImageRecord(image)) return 0;
+WriteResult WriteTarga(HGLOBAL image, const char* path, int runLength) {
+    if (!IsValidImageRecord(image)) return WRITE_FAILED;
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const int recordBits = header->biBitCount;
     const int64_t width = header->biWidth;
@@ -76,7 +76,7 @@ int WriteTarga(HGLOBAL image, const char* path, int runLength) {
     // The header's words cannot describe larger pictures.
     if (width > 65535 || height > 65535) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     const int colors = recordBits <= 8 ? ImageColorCount(header) : 0;
     const BYTE* table = reinterpret_cast<const BYTE*>(header) + 40;
@@ -88,7 +88,7 @@ int WriteTarga(HGLOBAL image, const char* path, int runLength) {
     FILE* file = std::fopen(path, "wb");
     if (!file) {
         GlobalUnlock(image);
-        return 0;
+        return WRITE_FAILED;
     }
     const uint64_t rowBytes = uint64_t(width) * uint64_t(bytes);
     WriteBuffer out;
@@ -141,5 +141,5 @@ int WriteTarga(HGLOBAL image, const char* path, int runLength) {
     }
     GlobalUnlock(image);
     ok = CloseWriteBuffer(&out, ok);
-    return ok ? 1 : 0;
+    return ok ? WRITE_OK : WRITE_FAILED;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <dirent.h>
 #include <string>
@@ -95,6 +97,31 @@ TEST(Cli, ExitStatusesAndMessages) {
     EXPECT_FALSE(FileExists(d + "/j.bmp"));
     EXPECT_FALSE(FileExists(d + "/g3.tif"));
     for (const std::string& name : FilesIn(d)) EXPECT_EQ(name.find(".zendra"), std::string::npos);
+}
+
+// A reader that said why it gave up is not followed by a second line of its
+// own; one that gave up without a word is.
+TEST(Cli, OneReportForEachFailedRead) {
+    Bytes cut = ReadWholeFile(Sample());
+    cut.resize(20); // "BM" and a 40-byte header that is not there
+    const std::string header = WriteTestFile("cut.bmp", cut);
+    const Bytes noFrame = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B};
+    const std::string gif = WriteTestFile("empty.gif", noFrame);
+    for (const char* name : {"info ", "convert "}) {
+        const std::string command = name;
+        const std::string out = command == "info " ? "" : " " + TestDir() + "/never.bmp";
+        CliRun run = RunCli(command + header + out);
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find("Invalid Bitmap Header"), std::string::npos) << command << run.err;
+        EXPECT_EQ(run.err.find("not a picture"), std::string::npos) << command << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command << run.err;
+
+        run = RunCli(command + gif + out);
+        EXPECT_EQ(run.status, 1) << command;
+        EXPECT_NE(run.err.find("empty.gif: not a picture this program can read"), std::string::npos)
+            << command << run.err;
+    }
+    EXPECT_FALSE(FileExists(TestDir() + "/never.bmp"));
 }
 
 TEST(Cli, NeverOverwritesWithoutForce) {

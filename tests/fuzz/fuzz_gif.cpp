@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     text[0] = 0;
     g_gif = GifFrameInfo{};
     g_frameDelay = 25;
-    HGLOBAL image = ReadGif(file, nullptr, text);
+    HGLOBAL image = ReadGif(file, nullptr, text).image;
     _lclose(file);
     if (!image) return 0;
     fuzz::CheckRecord(image);

@@ -32,7 +32,7 @@ HGLOBAL Read(const std::string& path) {
     HFILE file = _lopen(path.c_str(), OF_READ);
     if (file == HFILE_ERROR) return nullptr;
     char text[500] = {0};
-    HGLOBAL image = ReadIffPicture(file, nullptr, text);
+    HGLOBAL image = ReadIffPicture(file, nullptr, text).image;
     _lclose(file);
     // Whatever the reader returns, every consumer must be able to rely on.
     if (image && !IsValidImageRecord(image)) std::abort();

@@ -41,7 +41,7 @@ void CheckRecord(HGLOBAL image) {
 HGLOBAL Read(const std::string& path) {
     static char text[500];
     text[0] = 0;
-    HGLOBAL image = ReadJpeg(path.c_str(), nullptr, text, 32);
+    HGLOBAL image = ReadJpeg(path.c_str(), nullptr, text, 32).image;
     // The text always ends inside its buffer.
     if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
     return image;

@@ -35,7 +35,7 @@ HGLOBAL Read(const std::string& path) {
     text[0] = 0;
     ByteReader in;
     OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
-    HGLOBAL image = ReadPcx(&in, nullptr, text);
+    HGLOBAL image = ReadPcx(&in, nullptr, text).image;
     _lclose(file);
     return image;
 }

@@ -30,7 +30,7 @@ void CheckRecord(HGLOBAL image) {
 HGLOBAL Read(const std::string& path) {
     static char text[500];
     text[0] = 0;
-    HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32);
+    HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32).image;
     if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
     return image;
 }

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzz::WriteInput(input, data, size)) return 0;
     char text[500];
     text[0] = 0;
-    HGLOBAL image = ReadSunIcon(input.c_str(), nullptr, text, 32);
+    HGLOBAL image = ReadSunIcon(input.c_str(), nullptr, text, 32).image;
     if (!image) return 0;
     fuzz::CheckRecord(image);
     const BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));

@@ -36,7 +36,7 @@ HGLOBAL Read(const std::string& path) {
     text[0] = 0;
     ByteReader in;
     OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
-    HGLOBAL image = ReadTarga(&in, nullptr, text);
+    HGLOBAL image = ReadTarga(&in, nullptr, text).image;
     _lclose(file);
     return image;
 }

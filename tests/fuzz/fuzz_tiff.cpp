@@ -25,7 +25,7 @@ void RemoveScratch() {
 HGLOBAL Read(const std::string& path) {
     static char text[500];
     text[0] = 0;
-    HGLOBAL image = ReadTiff(path.c_str(), nullptr, text, 32);
+    HGLOBAL image = ReadTiff(path.c_str(), nullptr, text, 32).image;
     if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
     return image;
 }

@@ -75,7 +75,7 @@ int LargestDifference(const Picture& a, const Picture& b) {
 
 std::string Text(const std::string& path) {
     char text[INFO_TEXT_SIZE] = "";
-    HGLOBAL image = ReadJpeg(path.c_str(), nullptr, text, 32);
+    HGLOBAL image = ReadJpeg(path.c_str(), nullptr, text, 32).image;
     if (image) GlobalFree(image);
     return text;
 }

@@ -159,7 +159,7 @@ void CheckValidFile(const std::string& path) {
 
     RecordMessages messages;
     char text[INFO_TEXT_SIZE] = "";
-    HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32);
+    HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32).image;
     ASSERT_NE(image, nullptr) << name;
     EXPECT_TRUE(messages.messages.empty()) << name;
     EXPECT_TRUE(IsValidImageRecord(image)) << name;
@@ -545,7 +545,7 @@ TEST(PngInterop, TransparentPaletteFilesFromPillow) {
 
         RecordMessages messages;
         char text[INFO_TEXT_SIZE] = "";
-        HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32);
+        HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32).image;
         ASSERT_NE(image, nullptr) << c.what;
         EXPECT_EQ(HeaderOf(image).biBitCount, 4) << c.what;
         for (int x = 0; x < n; x++) {

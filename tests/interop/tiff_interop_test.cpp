@@ -65,7 +65,7 @@ void ExpectReadAs(const std::string& path, const std::string& decoder, int toler
                   const std::string& what) {
     char text[INFO_TEXT_SIZE];
     RecordMessages messages;
-    HGLOBAL image = ReadTiff(path.c_str(), nullptr, text, 32);
+    HGLOBAL image = ReadTiff(path.c_str(), nullptr, text, 32).image;
     ASSERT_TRUE(image) << what << ": "
                        << (messages.messages.empty() ? "" : messages.messages[0].text);
     const pnm::Picture ours = pnm::FromRecord(image);

@@ -30,7 +30,7 @@ HGLOBAL ReadDirect(const Bytes& bytes, std::string* text = nullptr,
     buffer[0] = 0;
     g_gif = GifFrameInfo{};
     g_frameDelay = 25;
-    HGLOBAL image = ReadGif(file, nullptr, buffer);
+    HGLOBAL image = ReadGif(file, nullptr, buffer).image;
     _lclose(file);
     if (text) *text = buffer;
     return image;
@@ -243,7 +243,7 @@ TEST(GifRead, FrameCounterAndTextBuffer) {
     for (int call = 1; call <= 3; call++) {
         char text[INFO_TEXT_SIZE] = "untouched";
         HFILE file = _lopen(path.c_str(), OF_READ);
-        HGLOBAL image = ReadGif(file, nullptr, call == 3 ? nullptr : text);
+        HGLOBAL image = ReadGif(file, nullptr, call == 3 ? nullptr : text).image;
         _lclose(file);
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(g_gif.frameCount, call);

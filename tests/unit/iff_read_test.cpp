@@ -571,7 +571,8 @@ TEST(IffReaderHostile, LyingSizesAndImpossibleLayouts) {
         RecordMessages direct;
         HFILE file = _lopen(WriteTestFile("direct.iff", c.file).c_str(), OF_READ);
         char text[INFO_TEXT_SIZE] = {0};
-        EXPECT_EQ(ReadIffPicture(file, reinterpret_cast<HWND>(uintptr_t(0x1234)), text), nullptr);
+        EXPECT_EQ(ReadIffPicture(file, reinterpret_cast<HWND>(uintptr_t(0x1234)), text).image,
+                  nullptr);
         _lclose(file);
         ASSERT_EQ(direct.messages.size(), 1u) << c.name;
         EXPECT_EQ(direct.messages[0].owner, nullptr) << c.name;

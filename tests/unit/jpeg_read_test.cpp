@@ -26,7 +26,7 @@ ReadResult Read(const Bytes& file, bool withText = true) {
     std::string path = WriteTestFile("read.jpg", file);
     char text[INFO_TEXT_SIZE] = "untouched";
     ReadResult r;
-    r.image = ReadJpeg(path.c_str(), nullptr, withText ? text : nullptr, 32);
+    r.image = ReadJpeg(path.c_str(), nullptr, withText ? text : nullptr, 32).image;
     r.text = text;
     return r;
 }
@@ -336,7 +336,7 @@ TEST(JpegRead, NoBlockForThePicture) {
 TEST(JpegRead, MissingFile) {
     RecordMessages messages;
     char text[INFO_TEXT_SIZE] = "untouched";
-    EXPECT_EQ(ReadJpeg((TestDir() + "/no-such.jpg").c_str(), nullptr, text, 32), nullptr);
+    EXPECT_EQ(ReadJpeg((TestDir() + "/no-such.jpg").c_str(), nullptr, text, 32).image, nullptr);
     EXPECT_STREQ(text, "untouched");
     EXPECT_TRUE(messages.messages.empty());
 }

@@ -54,7 +54,7 @@ Written WriteAndRead(HGLOBAL record, int progressive = 0) {
     EXPECT_EQ(WriteJpeg(OutPath().c_str(), 85, record, progressive), 1);
     w.file = ReadWholeFile(OutPath());
     char text[INFO_TEXT_SIZE] = "";
-    w.image = ReadJpeg(OutPath().c_str(), nullptr, text, 32);
+    w.image = ReadJpeg(OutPath().c_str(), nullptr, text, 32).image;
     w.text = text;
     return w;
 }

@@ -34,31 +34,31 @@ std::string g_seenName;
 Bytes g_seenBytes;
 LONG g_seenPosition = -1;
 
-HGLOBAL FakeTiff(const char* name, HWND, char* text, int) {
+ReaderResult FakeTiff(const char* name, HWND, char* text, int) {
     g_seenName = name;
     g_seenBytes = ReadWholeFile(name);
     std::strcpy(text, "image type: TIFF \n");
     g_orientation = 5;
-    return AllocImageRecord(2, 2, 24, 0);
+    return GotPicture(AllocImageRecord(2, 2, 24, 0));
 }
 
-HGLOBAL FakeHandleReader(HFILE file, HWND, char*) {
+ReaderResult FakeHandleReader(HFILE file, HWND, char*) {
     g_seenPosition = _llseek(file, 0, FILE_CURRENT);
-    return AllocImageRecord(2, 2, 24, 0);
+    return GotPicture(AllocImageRecord(2, 2, 24, 0));
 }
 
 // Reads the whole file through the loader's byte reader.
 int g_lentCapacity = 0;
-HGLOBAL FakeBufferedReader(ByteReader* in, HWND, char*) {
+ReaderResult FakeBufferedReader(ByteReader* in, HWND, char*) {
     BYTE value;
     g_seenBytes.clear();
     g_lentCapacity = in->capacity;
     while (NextByte(in, &value)) g_seenBytes.push_back(value);
-    return nullptr;
+    return NoPictureSilent();
 }
 
 // A 24-bit record that still carries a 2-entry colour table in front of its pixels.
-HGLOBAL TrueColorWithTable(HFILE, HWND, char*) {
+ReaderResult TrueColorWithTable(HFILE, HWND, char*) {
     HGLOBAL image = GlobalAlloc(GHND, 40 + 8 + 12);
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     h->biSize = 40;
@@ -70,14 +70,14 @@ HGLOBAL TrueColorWithTable(HFILE, HWND, char*) {
     BYTE* p = reinterpret_cast<BYTE*>(h) + 48;
     for (int i = 0; i < 12; i++) p[i] = BYTE(i + 1);
     GlobalUnlock(image);
-    return image;
+    return GotPicture(image);
 }
 
-HGLOBAL Broken(HFILE, HWND, char*) {
+ReaderResult Broken(HFILE, HWND, char*) {
     HGLOBAL image = AllocImageRecord(4, 4, 8, 256);
     static_cast<BITMAPINFOHEADER*>(GlobalLock(image))->biHeight = 4000;
     GlobalUnlock(image);
-    return image;
+    return GotPicture(image);
 }
 
 // Puts the format table's readers back as they were.
@@ -322,19 +322,19 @@ TEST(InfoText, WritesStayInsideTheBuffer) {
 }
 
 namespace {
-HGLOBAL ReportsButReturns(HFILE, HWND owner, char*) {
+ReaderResult ReportsButReturns(HFILE, HWND owner, char*) {
     ReportError(owner, "Unrecognized File Structure");
-    return AllocImageRecord(2, 2, 24, 0);
+    return GotPictureReported(AllocImageRecord(2, 2, 24, 0));
 }
-HGLOBAL ReportsAndGivesUp(HFILE, HWND owner, char*) {
+ReaderResult ReportsAndGivesUp(HFILE, HWND owner, char*) {
     ReportError(owner, "Invalid IFF File");
-    return nullptr;
+    return NoPictureReported();
 }
-HGLOBAL GivesUpSilently(HFILE, HWND, char*) {
-    return nullptr;
+ReaderResult GivesUpSilently(HFILE, HWND, char*) {
+    return NoPictureSilent();
 }
-HGLOBAL Returns(HFILE, HWND, char*) {
-    return AllocImageRecord(2, 2, 24, 0);
+ReaderResult Returns(HFILE, HWND, char*) {
+    return GotPicture(AllocImageRecord(2, 2, 24, 0));
 }
 } // namespace
 

@@ -29,7 +29,7 @@ ReadResult Read(const Bytes& file) {
     std::string path = WriteTestFile("read.png", file);
     char text[INFO_TEXT_SIZE] = "untouched";
     ReadResult r;
-    r.image = ReadPng(path.c_str(), nullptr, text, 32);
+    r.image = ReadPng(path.c_str(), nullptr, text, 32).image;
     r.text = text;
     return r;
 }
@@ -436,7 +436,7 @@ TEST(PngRead, NoBlockForThePictureOrTheTwoBitRow) {
 TEST(PngRead, MissingFile) {
     RecordMessages messages;
     char text[INFO_TEXT_SIZE] = "untouched";
-    EXPECT_EQ(ReadPng((TestDir() + "/no-such.png").c_str(), nullptr, text, 32), nullptr);
+    EXPECT_EQ(ReadPng((TestDir() + "/no-such.png").c_str(), nullptr, text, 32).image, nullptr);
     EXPECT_STREQ(text, "untouched");
     EXPECT_TRUE(messages.messages.empty());
 }

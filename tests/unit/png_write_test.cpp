@@ -222,7 +222,7 @@ TEST(PngWrite, Adam7GivesTheSamePicture) {
                 std::remove(OutPath().c_str());
                 ASSERT_EQ(WritePng(OutPath().c_str(), image, interlace), 1);
                 char text[INFO_TEXT_SIZE];
-                HGLOBAL back = ReadPng(OutPath().c_str(), nullptr, text, 32);
+                HGLOBAL back = ReadPng(OutPath().c_str(), nullptr, text, 32).image;
                 ASSERT_NE(back, nullptr);
                 EXPECT_NE(std::string(text).find(interlace ? "adam7" : "none"), std::string::npos);
                 for (int y = 0; y < size; y++)

@@ -17,7 +17,7 @@ inline HGLOBAL ReadWithBuffer(BufferedReader reader, const std::string& path,
     if (file == HFILE_ERROR) return nullptr;
     ByteReader in;
     OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
-    HGLOBAL image = reader(&in, nullptr, info);
+    HGLOBAL image = reader(&in, nullptr, info).image;
     _lclose(file);
     if (text) *text = info;
     return image;

@@ -592,7 +592,8 @@ TEST(TargaReader, GreyWithAlpha) {
                 }
                 char pngText[INFO_TEXT_SIZE];
                 HGLOBAL shown =
-                    ReadPng(WriteTestFile("same.png", png::Build(s)).c_str(), nullptr, pngText, 32);
+                    ReadPng(WriteTestFile("same.png", png::Build(s)).c_str(), nullptr, pngText, 32)
+                        .image;
                 ASSERT_NE(shown, nullptr) << what;
                 const bool alpha = (descriptor & 0x0F) != 0;
                 for (int y = 0; y < 3; y++)

@@ -29,7 +29,7 @@ struct ReadResult {
 
 void ReadPath(const std::string& path, ReadResult* r) {
     char text[INFO_TEXT_SIZE] = "untouched";
-    r->image = ReadTiff(path.c_str(), nullptr, text, 32);
+    r->image = ReadTiff(path.c_str(), nullptr, text, 32).image;
     r->text = text;
 }
 

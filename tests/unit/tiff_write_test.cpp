@@ -118,7 +118,7 @@ TEST(TiffWrite, FormsAndRoundTrips) {
                 EXPECT_EQ(t.tiled, tiles == 1);
 
                 char text[INFO_TEXT_SIZE];
-                HGLOBAL back = ReadTiff(OutPath().c_str(), nullptr, text, 32);
+                HGLOBAL back = ReadTiff(OutPath().c_str(), nullptr, text, 32).image;
                 ASSERT_TRUE(back);
                 // The four grays 0, 64, 128, 192 are stored as the 4-bit
                 // levels 0, 4, 8, 12, which read back as 8, 72, 136, 200.
@@ -221,7 +221,7 @@ TEST(TiffWrite, Geometry) {
     EXPECT_EQ(t.rowsPerStrip, 54u);
     EXPECT_EQ(t.chunks, 4u);
     char text[INFO_TEXT_SIZE];
-    HGLOBAL back = ReadTiff(OutPath().c_str(), nullptr, text, 32);
+    HGLOBAL back = ReadTiff(OutPath().c_str(), nullptr, text, 32).image;
     ASSERT_TRUE(back);
     ExpectSamePixels(tall, back, true, "four strips");
     GlobalFree(back);
@@ -233,7 +233,7 @@ TEST(TiffWrite, Geometry) {
     EXPECT_EQ(t.tileWidth, 112u);
     EXPECT_EQ(t.tileLength, 256u);
     EXPECT_EQ(t.chunks, 2u);
-    back = ReadTiff(OutPath().c_str(), nullptr, text, 32);
+    back = ReadTiff(OutPath().c_str(), nullptr, text, 32).image;
     ASSERT_TRUE(back);
     ExpectSamePixels(tiled, back, true, "100 x 300 in tiles");
     GlobalFree(back);
@@ -259,7 +259,7 @@ TEST(TiffWrite, JpegIsYCbCr) {
             EXPECT_EQ(t.compression, 7);
             EXPECT_FALSE(t.hasColormap);
             char text[INFO_TEXT_SIZE];
-            HGLOBAL back = ReadTiff(OutPath().c_str(), nullptr, text, 32);
+            HGLOBAL back = ReadTiff(OutPath().c_str(), nullptr, text, 32).image;
             ASSERT_TRUE(back);
             int worst = 0;
             for (int y = 0; y < 32; y++)
@@ -293,7 +293,7 @@ TEST(TiffWrite, Failures) {
                       WRITE_FAILED);
             ASSERT_EQ(WriteTiff(OutPath().c_str(), compression, tiles, mono), 1);
             char text[INFO_TEXT_SIZE];
-            HGLOBAL back = ReadTiff(OutPath().c_str(), nullptr, text, 32);
+            HGLOBAL back = ReadTiff(OutPath().c_str(), nullptr, text, 32).image;
             ASSERT_TRUE(back);
             ExpectSamePixels(mono, back, true, "fax round trip");
             GlobalFree(back);

@@ -299,7 +299,7 @@ TEST(ConvertSave, EveryWriterOfTheMenuWritesItsFormat) {
             EXPECT_EQ(TIFFIsTiled(tif) != 0, name[0] == 't') << name;
             TIFFClose(tif);
             char text[INFO_TEXT_SIZE];
-            HGLOBAL back = ReadTiff((dir + "\\" + name).c_str(), nullptr, text, 32);
+            HGLOBAL back = ReadTiff((dir + "\\" + name).c_str(), nullptr, text, 32).image;
             ASSERT_TRUE(back) << name;
             const uint32_t want[6] = {0x302010, 0x605040, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
             for (int i = 0; i < 6; i++) EXPECT_EQ(PixelAt(back, i % 3, i / 3), want[i]) << name;

@@ -125,6 +125,13 @@ void DropTrueColorTable(HGLOBAL image) {
     GlobalUnlock(image);
 }
 
+// Whether a picture is in place, and whether a message was shown on the way.
+LoadOutcome OutcomeOfLoad(unsigned long messagesBefore) {
+    bool reported = MessagesShown() != messagesBefore;
+    if (g_picture) return reported ? LOAD_PICTURE_REPORTED : LOAD_PICTURE;
+    return reported ? LOAD_NONE_REPORTED : LOAD_NONE_SILENT;
+}
+
 } // namespace
 
 LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
@@ -174,6 +181,13 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
     if (called && row->finish) row->finish();
     if (open) _lclose(file);
 
+    if (g_viewKind == KIND_WMF || g_viewKind == KIND_EMF) {
+        // A metafile handle, not an Image record: nothing to check or pack.
+        g_picture = image;
+        if (!image) g_viewKind = KIND_NONE;
+        SetCursor(previous);
+        return OutcomeOfLoad(messagesBefore);
+    }
     if (image) {
         DropTrueColorTable(image);
         if (!IsValidImageRecord(image)) {
@@ -193,9 +207,7 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
         GlobalUnlock(g_picture);
     }
     SetCursor(previous);
-    bool reported = MessagesShown() != messagesBefore;
-    if (g_picture) return reported ? LOAD_PICTURE_REPORTED : LOAD_PICTURE;
-    return reported ? LOAD_NONE_REPORTED : LOAD_NONE_SILENT;
+    return OutcomeOfLoad(messagesBefore);
 }
 
 bool LoadPictureFile(const char* name, HWND owner, int displayDepth) {

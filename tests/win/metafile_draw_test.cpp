@@ -333,3 +333,45 @@ TEST(MetafileDraw, DialogPreviewViewerAndFileInfo) {
         SendMessageA(viewer, WM_COMMAND, CM_CLOSE_FILE, 0);
     });
 }
+
+// Inkscape's files (tests/data/metafile): drawn centred in the viewer, with
+// coloured pixels inside the target rectangle and none outside it.
+TEST(MetafileDraw, FilesFromAnotherWriterDrawInsideTheirTarget) {
+    RecordMessages quiet;
+    const int cw = 400, ch = 300;
+    g_tile = false;
+    for (const char* name : {"boxes.wmf", "circle.wmf", "boxes.emf", "circle.emf"}) {
+        ASSERT_TRUE(LoadForTest(std::string(ZENDRA_TEST_DATA) + "/metafile/" + name)) << name;
+        Canvas drawn(cw, ch);
+        PaintMetafile(nullptr, drawn.dc, cw, ch);
+        RECT target;
+        if (g_viewKind == KIND_WMF) {
+            uint32_t w = MetafileNaturalSize(g_metafileFrame.left, g_metafileFrame.right, 15,
+                                             g_unitsPerInch);
+            uint32_t h = MetafileNaturalSize(g_metafileFrame.top, g_metafileFrame.bottom, 15,
+                                             g_unitsPerInch);
+            FitMetafileByNinetenths(&w, &h, cw + 1, ch + 1);
+            target.left = LONG((cw + 1 - w) / 2);
+            target.top = LONG((ch + 1 - h) / 2);
+            target.right = target.left + LONG(w);
+            target.bottom = target.top + LONG(h);
+        } else {
+            int w = MetafileExtent(g_metafileFrame.left, g_metafileFrame.right);
+            int h = MetafileExtent(g_metafileFrame.top, g_metafileFrame.bottom);
+            FitByNinetenths(w, h, cw, ch, &w, &h);
+            target = {(cw - w) / 2, (ch - h) / 2, (cw - w) / 2 + w, (ch - h) / 2 + h};
+        }
+        int inside = 0, outside = 0;
+        for (int y = 0; y < ch; y++)
+            for (int x = 0; x < cw; x++) {
+                if (drawn.At(x, y) == 0xFFFFFF) continue;
+                bool in =
+                    x >= target.left && x < target.right && y >= target.top && y < target.bottom;
+                (in ? inside : outside)++;
+            }
+        EXPECT_GT(inside, 1000) << name;
+        EXPECT_EQ(outside, 0) << name;
+        EXPECT_TRUE(quiet.messages.empty()) << name;
+    }
+    ReleaseCurrentPicture();
+}

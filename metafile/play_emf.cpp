@@ -46,7 +46,8 @@ int PlayEnhancedMetafile(HDC dc, HENHMETAFILE metafile, const MetafileRect& targ
                       "\nnumber of records: %lu \nnumber of handles: %u\nwidth: %u \nheight: %u \n",
                       (unsigned long)header.nVersion, (unsigned long)header.nBytes,
                       (unsigned long)header.nRecords, unsigned(header.nHandles),
-                      uint32_t(b.right - b.left + 1), uint32_t(b.bottom - b.top + 1));
+                      uint32_t(b.right) - uint32_t(b.left) + 1u,
+                      uint32_t(b.bottom) - uint32_t(b.top) + 1u);
     bool pixelFormatSet = false;
     if (header.bOpenGL) PrepareMetafileOpenGL(dc, metafile, &pixelFormatSet);
     RECT rect = {target.left, target.top, target.right, target.bottom};

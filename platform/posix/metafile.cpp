@@ -71,10 +71,27 @@ bool IsEnhMetafile(const BYTE* data, UINT size) {
            headerSize >= kEnhHeaderBytes && headerSize <= size;
 }
 
-HMETAFILE NewMetafile(BYTE* bits, UINT size) {
-    HMETAFILE metafile = new (std::nothrow) HMETAFILE__{kMetafileMagic, size, bits};
-    if (!metafile) std::free(bits);
-    return metafile;
+// A handle owning bits (freed here when there is no memory for the handle).
+template <typename Handle> Handle* NewHandle(uint32_t magic, BYTE* bits, UINT size) {
+    Handle* handle = new (std::nothrow) Handle{magic, size, bits};
+    if (!handle) std::free(bits);
+    return handle;
+}
+
+template <typename Handle> BOOL DeleteHandle(Handle* handle, uint32_t magic) {
+    if (!handle || handle->magic != magic) return FALSE;
+    handle->magic = 0;
+    std::free(handle->bits);
+    delete handle;
+    return TRUE;
+}
+
+// The whole file when check takes it; null otherwise.
+BYTE* ReadCheckedFile(LPCSTR path, UINT* size, bool (*check)(const BYTE*, UINT)) {
+    BYTE* data = ReadWholeFile(path, size);
+    if (check(data, *size)) return data;
+    std::free(data);
+    return nullptr;
 }
 
 bool Valid(HMETAFILE m) {
@@ -94,12 +111,8 @@ int ReleaseDC(HWND, HDC) {
 
 HMETAFILE GetMetaFileA(LPCSTR path) {
     UINT size = 0;
-    BYTE* data = ReadWholeFile(path, &size);
-    if (!IsWindowsMetafile(data, size)) {
-        std::free(data);
-        return nullptr;
-    }
-    return NewMetafile(data, size);
+    BYTE* data = ReadCheckedFile(path, &size, IsWindowsMetafile);
+    return data ? NewHandle<HMETAFILE__>(kMetafileMagic, data, size) : nullptr;
 }
 
 HMETAFILE SetMetaFileBitsEx(UINT bytes, const BYTE* data) {
@@ -107,7 +120,7 @@ HMETAFILE SetMetaFileBitsEx(UINT bytes, const BYTE* data) {
     BYTE* copy = static_cast<BYTE*>(std::malloc(bytes));
     if (!copy) return nullptr;
     std::memcpy(copy, data, bytes);
-    return NewMetafile(copy, bytes);
+    return NewHandle<HMETAFILE__>(kMetafileMagic, copy, bytes);
 }
 
 UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT bytes, LPVOID data) {
@@ -119,23 +132,13 @@ UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT bytes, LPVOID data) {
 }
 
 BOOL DeleteMetaFile(HMETAFILE metafile) {
-    if (!Valid(metafile)) return FALSE;
-    metafile->magic = 0;
-    std::free(metafile->bits);
-    delete metafile;
-    return TRUE;
+    return DeleteHandle(metafile, kMetafileMagic);
 }
 
 HENHMETAFILE GetEnhMetaFileA(LPCSTR path) {
     UINT size = 0;
-    BYTE* data = ReadWholeFile(path, &size);
-    if (!IsEnhMetafile(data, size)) {
-        std::free(data);
-        return nullptr;
-    }
-    HENHMETAFILE metafile = new (std::nothrow) HENHMETAFILE__{kEnhMetafileMagic, size, data};
-    if (!metafile) std::free(data);
-    return metafile;
+    BYTE* data = ReadCheckedFile(path, &size, IsEnhMetafile);
+    return data ? NewHandle<HENHMETAFILE__>(kEnhMetafileMagic, data, size) : nullptr;
 }
 
 UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT bytes, ENHMETAHEADER* header) {
@@ -177,11 +180,7 @@ UINT GetEnhMetaFilePaletteEntries(HENHMETAFILE metafile, UINT count, PALETTEENTR
 }
 
 BOOL DeleteEnhMetaFile(HENHMETAFILE metafile) {
-    if (!Valid(metafile)) return FALSE;
-    metafile->magic = 0;
-    std::free(metafile->bits);
-    delete metafile;
-    return TRUE;
+    return DeleteHandle(metafile, kEnhMetafileMagic);
 }
 
 HENHMETAFILE SetWinMetaFileBits(UINT, const BYTE*, HDC, const METAFILEPICT*) {

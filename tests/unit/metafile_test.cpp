@@ -95,6 +95,11 @@ TEST(Metafile, EnhancedMetafileIsDescribedWhenPlayed) {
     EXPECT_EQ(bounds.top, 20);
     EXPECT_EQ(bounds.right, 109);
     EXPECT_EQ(bounds.bottom, 69);
+    // Bounds across the whole 32-bit range: the width wraps as unsigned arithmetic does.
+    ASSERT_TRUE(
+        LoadForTest(WriteTestFile("wide.emf", EnhancedMetafile(INT32_MIN, 0, INT32_MAX, 0))));
+    PlayEnhancedMetafile(nullptr, CurrentEnhanced(), MetafileRect{}, g_infoText, &bounds);
+    EXPECT_NE(std::strstr(g_infoText, "\nwidth: 0 \nheight: 1 \n"), nullptr) << g_infoText;
     // A null metafile plays as done, and writes nothing.
     char text[METAFILE_TEXT_SIZE] = "kept";
     EXPECT_EQ(PlayEnhancedMetafile(nullptr, nullptr, MetafileRect{}, text, &bounds), 1);

@@ -24,12 +24,7 @@ namespace {
 struct Canvas {
     Canvas(int width, int height) : w(width), h(height) {
         dc = CreateCompatibleDC(nullptr);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        BITMAPINFO info = TopDownInfo32(w, h);
         bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
                                   nullptr, 0);
         old = SelectObject(dc, bitmap);
@@ -82,6 +77,16 @@ void DrawRecording(HDC dc) {
     DeleteObject(blue);
 }
 
+// A recording's bytes, the recording deleted.
+template <typename Handle, typename GetBits, typename Delete>
+Bytes BitsOf(Handle metafile, GetBits get, Delete remove) {
+    UINT size = get(metafile, 0, nullptr);
+    Bytes bits(size);
+    get(metafile, size, bits.data());
+    remove(metafile);
+    return bits;
+}
+
 Bytes RecordWindowsBits(bool withWindow) {
     HDC dc = CreateMetaFileA(nullptr);
     if (withWindow) {
@@ -89,12 +94,7 @@ Bytes RecordWindowsBits(bool withWindow) {
         SetWindowExtEx(dc, 200, 100, nullptr);
     }
     DrawRecording(dc);
-    HMETAFILE metafile = CloseMetaFile(dc);
-    UINT size = GetMetaFileBitsEx(metafile, 0, nullptr);
-    Bytes bits(size);
-    GetMetaFileBitsEx(metafile, size, bits.data());
-    DeleteMetaFile(metafile);
-    return bits;
+    return BitsOf(CloseMetaFile(dc), GetMetaFileBitsEx, DeleteMetaFile);
 }
 
 // Enhanced, optionally with the header's OpenGL flag set.
@@ -102,11 +102,7 @@ Bytes RecordEnhanced(bool openGL) {
     RECT frame = {0, 0, 5292, 2646}; // 200 x 100 pixels at 96 dpi, in .01 mm
     HDC dc = CreateEnhMetaFileA(nullptr, nullptr, &frame, nullptr);
     DrawRecording(dc);
-    HENHMETAFILE metafile = CloseEnhMetaFile(dc);
-    UINT size = GetEnhMetaFileBits(metafile, 0, nullptr);
-    Bytes bits(size);
-    GetEnhMetaFileBits(metafile, size, bits.data());
-    DeleteEnhMetaFile(metafile);
+    Bytes bits = BitsOf(CloseEnhMetaFile(dc), GetEnhMetaFileBits, DeleteEnhMetaFile);
     if (openGL && bits.size() >= 100 && bits[4] >= 100) bits[96] = 1;
     return bits;
 }

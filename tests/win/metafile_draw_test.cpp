@@ -327,6 +327,19 @@ TEST(MetafileDraw, DialogPreviewViewerAndFileInfo) {
             greyed += (GetMenuState(menu, UINT(i), MF_BYPOSITION) & MF_GRAYED) != 0;
         EXPECT_GE(greyed, 2) << "Tools and Convert/Save are greyed for metafiles";
         SendMessageA(viewer, WM_COMMAND, CM_CLOSE_FILE, 0);
+
+        // FULL SCREEN: the plain window, the metafile fitted and centred.
+        SendMessageA(dialog, WM_COMMAND, IDC_FULL_SCREEN, 0);
+        HWND full = g_fullWindow;
+        ASSERT_TRUE(IsWindow(full));
+        EXPECT_FALSE(GetWindowLongA(full, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL));
+        UpdateWindow(full);
+        GetClientRect(full, &client);
+        x0 = (client.right + 1 - 200) / 2;
+        y0 = (client.bottom + 1 - 100) / 2;
+        EXPECT_EQ(WindowPixel(full, x0 + 50, y0 + 50), 0xFF0000u) << "red box, full screen";
+        EXPECT_EQ(WindowPixel(full, x0 + 150, y0 + 50), 0x0000FFu) << "blue bar, full screen";
+        SendMessageA(full, WM_KEYDOWN, VK_ESCAPE, 0);
     });
 }
 

@@ -8,6 +8,7 @@
 #include "cli/tool_options.h"
 #include "core/loader.h"
 #include "core/state.h"
+#include "metafile/metafile.h"
 #include "tools/commands.h"
 #include "tools/writers.h"
 
@@ -147,7 +148,13 @@ LoadOutcome Load(const char* path) {
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
     g_subject = path;
-    return LoadPicture(path, nullptr, 32); // true colour: never reduced
+    LoadOutcome outcome = LoadPicture(path, nullptr, 32); // true colour: never reduced
+    // An enhanced metafile is described when it is played; played without a
+    // device context, it only writes its description.
+    if (g_viewKind == KIND_EMF && g_picture)
+        PlayEnhancedMetafile(nullptr, reinterpret_cast<HENHMETAFILE>(g_picture), MetafileRect{},
+                             g_infoText, nullptr);
+    return outcome;
 }
 
 bool HasPicture(LoadOutcome outcome) {
@@ -340,8 +347,9 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
         return 1;
     }
     if (g_viewKind != KIND_RASTER) {
-        std::fprintf(stderr, "%s: %s: not a raster picture; it cannot be converted\n", kProgram,
-                     input);
+        // As Convert/Save answers for metafiles and animations.
+        std::fprintf(stderr, "%s: %s: Unable to Convert File: Current File is Not a Bitmap\n",
+                     kProgram, input);
         ReleaseCurrentPicture();
         return 1;
     }

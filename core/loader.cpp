@@ -175,6 +175,13 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
 
     HGLOBAL image = read.image;
     bool reported = read.outcome == LOAD_PICTURE_REPORTED || read.outcome == LOAD_NONE_REPORTED;
+    if (g_viewKind == KIND_WMF || g_viewKind == KIND_EMF) {
+        // A metafile handle, not an Image record: nothing to check or pack.
+        g_picture = image;
+        if (!image) g_viewKind = KIND_NONE;
+        SetCursor(previous);
+        return ReadEnded(image, reported).outcome;
+    }
     if (image) {
         DropTrueColorTable(image);
         if (!IsValidImageRecord(image)) {

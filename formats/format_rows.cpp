@@ -14,6 +14,7 @@
 #include "formats/native/pcx.h"
 #include "formats/native/sun_icon.h"
 #include "formats/native/tga.h"
+#include "formats/metafile_rows.h"
 
 namespace {
 bool EndsIn(const FileProbe& p, const char* ext) {
@@ -228,18 +229,19 @@ FormatRow g_formats[] = {
      Writing(kTiffWriters, "TIFF (*.tif)|*.tif|All Files (*.*)|*.*|", "tif", "tif", "tiff")},
     {"Sun icon", {{100, DET_SUN_ICON, IsSunIcon, CALL_NAME}, kNoRule}, 1,
      nullptr, nullptr, ReadSunIcon, KIND_RASTER, nullptr, nullptr, kReadOnly},
-    // Animations, icons and metafiles are recognised; this build has no reader for them.
+    // Animations and icons are recognised; this build has no reader for them.
     {"Animated cursor", {{80, DET_ANI, IsAnimatedCursor, CALL_NOTHING}, kNoRule}, 1,
      nullptr, nullptr, nullptr, KIND_NONE, nullptr, nullptr, kReadOnly},
     {"Icon or cursor", {{90, DET_ICON, IsIcon, CALL_NOTHING}, kNoRule}, 1,
      nullptr, nullptr, nullptr, KIND_NONE, nullptr, nullptr, kReadOnly},
+    // Metafiles: the readers open the file by name and hand back a metafile handle.
     {"Placeable metafile",
-     {{110, DET_WMF_PLACEABLE, IsPlaceableMetafile, CALL_NOTHING}, kNoRule}, 1,
-     nullptr, nullptr, nullptr, KIND_NONE, nullptr, nullptr, kReadOnly},
-    {"Plain metafile", {{120, DET_WMF, IsMetafileName, CALL_NOTHING}, kNoRule}, 1,
-     nullptr, nullptr, nullptr, KIND_NONE, nullptr, nullptr, kReadOnly},
-    {"Enhanced metafile", {{130, DET_EMF, IsEnhancedMetafileName, CALL_NOTHING}, kNoRule}, 1,
-     nullptr, nullptr, nullptr, KIND_NONE, nullptr, nullptr, kReadOnly},
+     {{110, DET_WMF_PLACEABLE, IsPlaceableMetafile, CALL_NAME}, kNoRule}, 1,
+     nullptr, nullptr, ReadPlaceableMetafileFile, KIND_WMF, nullptr, nullptr, kReadOnly},
+    {"Plain metafile", {{120, DET_WMF, IsMetafileName, CALL_NAME}, kNoRule}, 1,
+     nullptr, nullptr, ReadPlainMetafileFile, KIND_WMF, nullptr, nullptr, kReadOnly},
+    {"Enhanced metafile", {{130, DET_EMF, IsEnhancedMetafileName, CALL_NAME}, kNoRule}, 1,
+     nullptr, nullptr, ReadEnhancedMetafileFile, KIND_EMF, nullptr, nullptr, kReadOnly},
 };
 // clang-format on
 IconReader g_iconReader = nullptr;

@@ -22,7 +22,7 @@ const Kind kKinds[] = {
 } // namespace
 
 bool FormatIsRead(DetectedFormat format) {
-    // A rule that calls no reader (metafiles, icons in this build) shows nothing.
+    // A rule that calls no reader (icons in this build) shows nothing.
     const FormatRow* row = FormatRowOf(format);
     const DetectionRule* rule = DetectionRuleOf(format);
     if (!row || !rule || rule->call == CALL_NOTHING) return false;

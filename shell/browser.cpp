@@ -44,9 +44,9 @@ void RegisterWindowClasses(HINSTANCE instance) {
 void RedrawPreview(HWND control) {
     HDC dc = GetDC(control);
     DrawPreviewFrame(dc, g_previewLeft, g_previewTop, g_previewWidth, g_previewHeight);
-    // Metafiles and animations have no reader in this build yet: only raster
-    // pictures are drawn here.
+    // Animations are drawn by their timer step.
     if (g_viewKind == KIND_RASTER) DrawPreviewPicture(dc);
+    if (g_viewKind == KIND_WMF || g_viewKind == KIND_EMF) DrawPreviewMetafile(dc, nullptr);
     ReleaseDC(control, dc);
 }
 

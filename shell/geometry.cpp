@@ -111,3 +111,48 @@ PrintLayout RasterPrintLayout(int pageW, int pageH, int w, int h, bool large, bo
     p.y0 = int((int64_t(pageH) - int64_t(p.rows) * p.tileH) / 2);
     return p;
 }
+
+uint32_t MetafileNaturalSize(int32_t lo, int32_t hi, int twips, int unitsPerInch) {
+    uint32_t divisor = uint32_t(twips) * uint32_t(unitsPerInch);
+    if (divisor == 0) return 0;
+    return (uint32_t(hi) - uint32_t(lo) + 1u) * 1440u / divisor;
+}
+
+void FitMetafileByNinetenths(uint32_t* x, uint32_t* y, uint32_t availW, uint32_t availH) {
+    uint64_t w = *x, h = *y;
+    // An empty area stops at 0 x 0 instead of shrinking forever.
+    while ((w >= availW || h >= availH) && (w || h)) {
+        w = w * 9 / 10;
+        h = h * 9 / 10;
+    }
+    *x = uint32_t(w);
+    *y = uint32_t(h);
+}
+
+void GrowMetafileByTenninths(uint32_t* w, uint32_t* h, uint32_t pageW, uint32_t pageH) {
+    uint64_t x = *w, y = *h;
+    while (x < pageW && y < pageH) {
+        uint64_t nx = x * 10 / 9, ny = y * 10 / 9;
+        if (nx == x && ny == y) break; // below 9 pixels a step grows nothing
+        x = nx;
+        y = ny;
+    }
+    *w = uint32_t(x);
+    *h = uint32_t(y);
+}
+
+int MetafileExtent(int32_t lo, int32_t hi) {
+    int64_t extent = int64_t(hi) - lo + 1;
+    if (extent <= 0) return 0;
+    return extent > INT32_MAX ? INT32_MAX : int(extent);
+}
+
+MetafileGrid MetafileTileGrid(uint32_t availW, uint32_t availH, uint32_t w, uint32_t h) {
+    MetafileGrid g = {0, 0, 0, 0};
+    if (w == 0 || h == 0) return g;
+    g.columns = availW / w;
+    g.rows = availH / h;
+    g.x0 = int((uint64_t(availW) - uint64_t(w) * g.columns) / 2);
+    g.y0 = int((uint64_t(availH) - uint64_t(h) * g.rows) / 2);
+    return g;
+}

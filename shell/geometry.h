@@ -2,6 +2,8 @@
 // until a picture fits, centring, and the copies of a tiled picture.
 #pragma once
 
+#include <cstdint>
+
 // Shrinks w x h by 9/10 steps (integer) while either side reaches past the
 // client area (w >= cw + 1 or h >= ch + 1). A picture that fits keeps its size.
 void FitByNinetenths(int w, int h, int cw, int ch, int* dw, int* dh);
@@ -55,3 +57,29 @@ struct PrintLayout {
     int x0, y0;
 };
 PrintLayout RasterPrintLayout(int pageW, int pageH, int w, int h, bool large, bool tiled);
+
+// A placeable metafile's natural size along one axis in device pixels: the
+// bounding box's extent (hi - lo + 1) in units of unitsPerInch, at twips
+// twips per pixel, in unsigned 32-bit arithmetic; 0 when twips or
+// unitsPerInch is 0 (a device or file that gives no size).
+uint32_t MetafileNaturalSize(int32_t lo, int32_t hi, int twips, int unitsPerInch);
+
+// Shrinks x x y by 9/10 steps while x >= availW or y >= availH (unsigned).
+void FitMetafileByNinetenths(uint32_t* x, uint32_t* y, uint32_t availW, uint32_t availH);
+
+// Print Large: grows w x h by 10/9 steps while both are below the page
+// (placeable metafiles: while w < pageW and h < pageH; enhanced ones: the same
+// with the height tested first). Stops when a step no longer grows them.
+void GrowMetafileByTenninths(uint32_t* w, uint32_t* h, uint32_t pageW, uint32_t pageH);
+
+// The extent hi - lo + 1 of an enhanced metafile's bounds, 0 when it is not
+// positive, at most INT32_MAX.
+int MetafileExtent(int32_t lo, int32_t hi);
+
+// A centred grid of whole copies of w x h in availW x availH: columns, rows
+// and the first copy's corner; no copies when w or h is 0.
+struct MetafileGrid {
+    uint32_t columns, rows;
+    int x0, y0;
+};
+MetafileGrid MetafileTileGrid(uint32_t availW, uint32_t availH, uint32_t w, uint32_t h);

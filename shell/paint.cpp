@@ -82,9 +82,9 @@ void PaintPictureWindow(HWND window) {
         RECT area = {0, 0, cw + 1, ch + 1};
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
-    // Metafiles have no reader in this build yet; animations are drawn by
-    // their timer step.
+    // Animations are drawn by their timer step.
     if (g_picture && g_viewKind == KIND_RASTER) PaintRaster(dc, cw, ch, window != g_viewerWindow);
+    if (g_viewKind == KIND_WMF || g_viewKind == KIND_EMF) PaintMetafile(window, dc, cw, ch);
     EndPaint(window, &paint);
 }
 

@@ -99,6 +99,8 @@ void LoadPreview(HWND dialog, int left, int top, int width, int height) {
     LoadPictureFile(g_fileName, preview, depth);
     AdaptToDisplay(LOAD_PREVIEW);
     if (g_viewKind == KIND_RASTER) DrawPreviewPicture(dc);
+    // A metafile is drawn at once; an enhanced one writes its description.
+    if (g_viewKind == KIND_WMF || g_viewKind == KIND_EMF) DrawPreviewMetafile(dc, g_infoText);
     ReleaseDC(preview, dc);
     StartAnimationTimer();
 }

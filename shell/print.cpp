@@ -70,8 +70,8 @@ void PrintRasterPage(HDC dc, int pageW, int pageH, HGLOBAL record, bool large, b
 }
 
 void PrintPicture(HWND owner, bool large, bool tiled) {
-    // Metafiles have no reader in this build yet: only raster kinds print.
-    if (!g_picture || !(g_viewKind == KIND_RASTER || Animated())) return;
+    bool metafile = g_viewKind == KIND_WMF || g_viewKind == KIND_EMF;
+    if (!g_picture || !(g_viewKind == KIND_RASTER || metafile || Animated())) return;
     bool animated = Animated();
     if (animated && g_animationTimer) {
         KillTimer(g_dialog, 0);
@@ -94,10 +94,14 @@ void PrintPicture(HWND owner, bool large, bool tiled) {
     if (dialog.hDC && StartDocA(dialog.hDC, &document) > 0) {
         StartPage(dialog.hDC);
         int pageW = GetDeviceCaps(dialog.hDC, HORZRES), pageH = GetDeviceCaps(dialog.hDC, VERTRES);
-        // The shown frame of an animation is copied: the timer may replace it.
-        HGLOBAL record = animated ? CopyOfRecord(g_picture) : PictureToWrite();
-        PrintRasterPage(dialog.hDC, pageW, pageH, record, large, tiled);
-        if (animated && record) GlobalFree(record);
+        if (metafile) {
+            PrintMetafilePage(owner, dialog.hDC, pageW, pageH, large, tiled);
+        } else {
+            // The shown frame of an animation is copied: the timer may replace it.
+            HGLOBAL record = animated ? CopyOfRecord(g_picture) : PictureToWrite();
+            PrintRasterPage(dialog.hDC, pageW, pageH, record, large, tiled);
+            if (animated && record) GlobalFree(record);
+        }
         EndPage(dialog.hDC);
         EndDoc(dialog.hDC);
     }

@@ -66,6 +66,22 @@ void DrawIntoWindow(BITMAPINFOHEADER* image, HWND window, HPALETTE palette, int 
 void ResetDisplayPalette(HWND window, int colors);
 void TwipsPerPixelOf(HDC dc, int* x, int* y);
 
+// The current Windows metafile shrunk by 9/10 steps into availW x availH and
+// played through an anisotropic viewport x x y: centred, or a centred grid of
+// whole copies. Mapping mode, viewport origin and extent are put back.
+void DrawMetafileFitted(HWND window, HDC dc, uint32_t availW, uint32_t availH, uint32_t x,
+                        uint32_t y, bool tile);
+// The current metafile into the preview rectangle; an enhanced metafile
+// writes its description into text when it is not null.
+void DrawPreviewMetafile(HDC dc, char* text);
+// The current metafile in a cw x ch viewer or full-screen client area.
+void PaintMetafile(HWND window, HDC dc, int cw, int ch);
+// The current metafile in the slideshow, with the name for the Windows
+// metafiles drawn in its order (the enhanced one's name is drawn after it).
+void DrawSlideshowMetafile(HWND window, HDC dc, int cw, int ch, RECT* name);
+// The current metafile on a pageW x pageH printer page.
+void PrintMetafilePage(HWND owner, HDC dc, int pageW, int pageH, bool large, bool tiled);
+
 // The size passed in every OPENFILENAMEA: the old layout that ends with
 // lpTemplateName (OPENFILENAME_SIZE_VERSION_400A: 76 bytes on 32-bit Windows,
 // the same layout for the 64-bit pointer size).

@@ -33,10 +33,12 @@ void Paint(HWND window) {
     int width = name.right - name.left;
     name.left = CentredOrigin(cw, width);
     name.right = name.left + width;
-    // Metafiles have no reader in this build yet; animations are drawn by
-    // their timer step.
+    // Animations are drawn by their timer step.
     if (g_picture && g_viewKind == KIND_RASTER) DrawRaster(dc, cw, ch);
-    DrawTextA(dc, g_fileName, -1, &name, DT_CENTER);
+    if (g_viewKind == KIND_WMF || g_viewKind == KIND_EMF)
+        DrawSlideshowMetafile(window, dc, cw, ch, &name);
+    // A Windows metafile's name was drawn with it.
+    if (g_viewKind != KIND_WMF) DrawTextA(dc, g_fileName, -1, &name, DT_CENTER);
     g_direction = 1;
     g_monochromeTool = false;
     SetTimer(window, 0, 3000, nullptr);

@@ -60,9 +60,3 @@ BOOL KillTimer(HWND, UINT_PTR) {
 BOOL InvalidateRect(HWND, const void*, BOOL) {
     return TRUE;
 }
-BOOL DeleteMetaFile(HMETAFILE) {
-    return FALSE;
-}
-BOOL DeleteEnhMetaFile(HENHMETAFILE) {
-    return FALSE;
-}

@@ -189,3 +189,59 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 BOOL InvalidateRect(HWND window, const void* rect, BOOL erase);
 BOOL DeleteMetaFile(HMETAFILE metafile);
 BOOL DeleteEnhMetaFile(HENHMETAFILE metafile);
+
+// Metafiles, at the level of their headers: Windows metafiles and enhanced
+// metafiles are read, checked and described, their bits and palettes handed
+// out; converting a Windows metafile into an enhanced one and playing either
+// needs the system's drawing and is refused with a message (metafile.cpp).
+#define MM_ANISOTROPIC 8
+#define GDI_ERROR 0xFFFFFFFFu
+
+struct RECT {
+    LONG left, top, right, bottom;
+};
+struct RECTL {
+    LONG left, top, right, bottom;
+};
+struct SIZEL {
+    LONG cx, cy;
+};
+struct ENHMETAHEADER {
+    DWORD iType;
+    DWORD nSize;
+    RECTL rclBounds;
+    RECTL rclFrame;
+    DWORD dSignature;
+    DWORD nVersion;
+    DWORD nBytes;
+    DWORD nRecords;
+    WORD nHandles;
+    WORD sReserved;
+    DWORD nDescription;
+    DWORD offDescription;
+    DWORD nPalEntries;
+    SIZEL szlDevice;
+    SIZEL szlMillimeters;
+    DWORD cbPixelFormat;
+    DWORD offPixelFormat;
+    DWORD bOpenGL;
+    SIZEL szlMicrometers;
+};
+struct METAFILEPICT {
+    LONG mm;
+    LONG xExt;
+    LONG yExt;
+    HMETAFILE hMF;
+};
+
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+HMETAFILE GetMetaFileA(LPCSTR path);
+HMETAFILE SetMetaFileBitsEx(UINT bytes, const BYTE* data);
+UINT GetMetaFileBitsEx(HMETAFILE metafile, UINT bytes, LPVOID data);
+HENHMETAFILE GetEnhMetaFileA(LPCSTR path);
+UINT GetEnhMetaFileHeader(HENHMETAFILE metafile, UINT bytes, ENHMETAHEADER* header);
+UINT GetEnhMetaFilePaletteEntries(HENHMETAFILE metafile, UINT count, PALETTEENTRY* entries);
+HENHMETAFILE SetWinMetaFileBits(UINT bytes, const BYTE* data, HDC reference,
+                                const METAFILEPICT* picture);
+BOOL PlayEnhMetaFile(HDC dc, HENHMETAFILE metafile, const RECT* target);

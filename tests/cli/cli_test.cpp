@@ -170,3 +170,40 @@ TEST(Cli, AReaderErrorIsNotAConversion) {
         }
     }
 }
+
+// Metafiles: described by info as the viewer's File Info shows them (the
+// values are those of the files' headers), refused by convert as Convert/Save
+// refuses them, and a Windows metafile offered as an enhanced one refused
+// with a message rather than described with made-up values.
+TEST(Cli, MetafilesAreDescribedAndNotConverted) {
+    const std::string data = std::string(ZENDRA_TEST_DATA) + "/metafile/";
+    CliRun wmf = RunCli("info " + data + "boxes.wmf");
+    EXPECT_EQ(wmf.status, 0);
+    EXPECT_EQ(wmf.out, "image type: placeable WMF \nversion: 0x300 \nfile size: 178 \nnumber of "
+                       "objects: 4 \nmax record size: 20\nwidth: 2500 \nheight: 1250 \nunits per "
+                       "inch: 1200\n");
+    EXPECT_EQ(wmf.err, "");
+    CliRun emf = RunCli("info " + data + "circle.emf");
+    EXPECT_EQ(emf.status, 0);
+    EXPECT_EQ(emf.out, "image type: Enhanced Metafile EMF \nversion: 0x10000 \nfile size: 1180 "
+                       "\nnumber of records: 48 \nnumber of handles: 3\nwidth: 1512 \nheight: "
+                       "1512 \n");
+
+    std::string out = TestDir() + "/meta.bmp";
+    CliRun convert = RunCli("convert " + data + "boxes.emf " + out);
+    EXPECT_EQ(convert.status, 1);
+    EXPECT_EQ(convert.err, "zendra-cli: " + data +
+                               "boxes.emf: Unable to Convert File: Current File is Not a Bitmap\n");
+    EXPECT_FALSE(FileExists(out));
+
+    Bytes plain = ReadWholeFile(data + "boxes.wmf");
+    plain.erase(plain.begin(), plain.begin() + 22);
+    std::string offered = WriteTestFile("plain-as.emf", plain);
+    CliRun converted = RunCli("info " + offered);
+    EXPECT_EQ(converted.status, 1);
+    EXPECT_EQ(converted.out, "");
+    EXPECT_NE(converted.err.find("not available in this build"), std::string::npos);
+    EXPECT_NE(converted.err.find("plain-as.emf: Failed to Create MetaFile from Bits\n"),
+              std::string::npos)
+        << converted.err;
+}

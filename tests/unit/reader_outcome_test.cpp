@@ -4,6 +4,7 @@
 #include "gif_test_util.h"
 #include "iff_test_util.h"
 #include "jpeg_test_util.h"
+#include "metafile_bytes.h"
 #include "png_test_util.h"
 #include "read_buffer_util.h"
 #include "test_util.h"
@@ -80,7 +81,12 @@ Outcome ReadAndCheck(DetectedFormat format, const std::string& path, const std::
     EXPECT_EQ(IsPicture(r.outcome), r.image != nullptr) << what << ": " << NameOf(r.outcome);
     EXPECT_EQ(IsReported(r.outcome), !record.messages.empty())
         << what << ": " << NameOf(r.outcome) << ", messages: " << JoinedMessages(record);
-    if (r.image) {
+    const FormatRow* row = FormatRowOf(format);
+    if (r.image && row && row->kind == KIND_WMF) {
+        DeleteMetaFile(reinterpret_cast<HMETAFILE>(r.image)); // a metafile, not a record
+    } else if (r.image && row && row->kind == KIND_EMF) {
+        DeleteEnhMetaFile(reinterpret_cast<HENHMETAFILE>(r.image));
+    } else if (r.image) {
         EXPECT_TRUE(IsValidImageRecord(r.image)) << what;
         GlobalFree(r.image);
     }
@@ -253,6 +259,7 @@ TEST(ReaderOutcome, EveryReaderSaysWhatHappened) {
         {png::Ihdr(100000, 100000, 8, 0), png::Idat({{1, 2, 3, 4}}), png::Chunk{"IEND", {}}});
     Bytes tiffMagic = Tiff();
     tiffMagic[2] = 0x99;
+    const Bytes wmfBox = PlaceableHeader(0, 0, 99, 99, 1000);
 
     const Case cases[] = {
         {"bitmap", DET_WINDOWS_BMP, "a.bmp", Bitmap24(), LOAD_PICTURE},
@@ -329,6 +336,15 @@ TEST(ReaderOutcome, EveryReaderSaysWhatHappened) {
          LOAD_NONE_REPORTED},
         {"Sun icon, lying sizes", DET_SUN_ICON, "a.ico",
          SunIcon("/* Width=2000000000, Height=2000000000, Depth=8 */\n", ""), LOAD_NONE_REPORTED},
+        {"placeable metafile", DET_WMF_PLACEABLE, "a.wmf", Joined(wmfBox, WindowsMetafile()),
+         LOAD_PICTURE},
+        {"placeable metafile, key only", DET_WMF_PLACEABLE, "a.wmf", wmfBox, LOAD_NONE_REPORTED},
+        {"placeable metafile, no metafile behind", DET_WMF_PLACEABLE, "a.wmf",
+         Joined(wmfBox, Bytes(30, 0xEE)), LOAD_NONE_SILENT},
+        {"metafile", DET_WMF, "a.wmf", WindowsMetafile(), LOAD_PICTURE},
+        {"metafile, random bytes", DET_WMF, "a.wmf", Bytes(64, 0x5A), LOAD_NONE_SILENT},
+        {"enhanced metafile", DET_EMF, "a.emf", EnhancedMetafile(0, 0, 9, 9), LOAD_PICTURE},
+        {"enhanced metafile, random bytes", DET_EMF, "a.emf", Bytes(300, 0xA5), LOAD_NONE_REPORTED},
     };
     std::set<const FormatRow*> covered;
     for (const Case& c : cases) {

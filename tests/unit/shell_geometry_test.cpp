@@ -161,3 +161,54 @@ TEST(ShellGeometry, WheelNotchesScrollLinesOfEightPixels) {
             << c.offset << " " << c.delta << " " << c.lines << " " << c.remainderIn;
     }
 }
+
+TEST(ShellGeometry, MetafileSizesFitsAndGrids) {
+    // Natural size: (hi - lo + 1) x 1440 / (twips x units per inch).
+    EXPECT_EQ(MetafileNaturalSize(0, 1999, 15, 1000), 192u); // 2000 units at 1000/inch, 96 dpi
+    EXPECT_EQ(MetafileNaturalSize(-100, 99, 15, 96), 200u);  // a box across the origin
+    EXPECT_EQ(MetafileNaturalSize(0, 2499, 2, 1200), 1500u); // 720 dpi printer
+    EXPECT_EQ(MetafileNaturalSize(0, 99, 15, 0), 0u);        // no units per inch: no size
+    EXPECT_EQ(MetafileNaturalSize(0, 99, 0, 96), 0u);        // a device without dpi
+
+    struct {
+        uint32_t x, y, availW, availH, fitW, fitH;
+    } const fits[] = {
+        {200, 100, 401, 301, 200, 100}, // fits: kept
+        {401, 100, 401, 301, 360, 90},  // reaching the edge is too big: one step
+        {1000, 10, 401, 301, 386, 1},   // 9 steps, each one truncated
+        {5, 5, 0, 0, 0, 0},             // an empty area ends at 0 x 0
+    };
+    for (const auto& f : fits) {
+        uint32_t x = f.x, y = f.y;
+        FitMetafileByNinetenths(&x, &y, f.availW, f.availH);
+        EXPECT_EQ(x, f.fitW) << f.x << "x" << f.y;
+        EXPECT_EQ(y, f.fitH) << f.x << "x" << f.y;
+    }
+
+    struct {
+        uint32_t w, h, pageW, pageH, grownW, grownH;
+    } const grows[] = {
+        {200, 100, 640, 480, 700, 345}, // until one side reaches the page
+        {640, 100, 640, 480, 640, 100}, // already at the page: unchanged
+        {0, 0, 640, 480, 0, 0},         // nothing to grow stops at once
+        {5, 3, 640, 480, 5, 3},         // steps that grow nothing stop too
+    };
+    for (const auto& g : grows) {
+        uint32_t w = g.w, h = g.h;
+        GrowMetafileByTenninths(&w, &h, g.pageW, g.pageH);
+        EXPECT_EQ(w, g.grownW) << g.w << "x" << g.h;
+        EXPECT_EQ(h, g.grownH) << g.w << "x" << g.h;
+    }
+
+    EXPECT_EQ(MetafileExtent(10, 109), 100);
+    EXPECT_EQ(MetafileExtent(5, 4), 0);
+    EXPECT_EQ(MetafileExtent(INT32_MIN, INT32_MAX), INT32_MAX);
+
+    MetafileGrid g = MetafileTileGrid(641, 481, 200, 100);
+    EXPECT_EQ(g.columns, 3u);
+    EXPECT_EQ(g.rows, 4u);
+    EXPECT_EQ(g.x0, 20);
+    EXPECT_EQ(g.y0, 40);
+    g = MetafileTileGrid(641, 481, 0, 100);
+    EXPECT_EQ(g.columns * g.rows, 0u) << "an empty copy gives no grid";
+}

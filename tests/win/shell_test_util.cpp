@@ -77,6 +77,16 @@ void PumpMessages() {
     }
 }
 
+BITMAPINFO TopDownInfo32(int w, int h) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
 uint32_t WindowPixel(HWND window, int x, int y) {
     HDC dc = GetDC(window);
     COLORREF c = GetPixel(dc, x, y);
@@ -87,12 +97,7 @@ uint32_t WindowPixel(HWND window, int x, int y) {
 int CountScreenPixels(const RECT& area, uint32_t rgb) {
     int w = area.right - area.left, h = area.bottom - area.top;
     if (w <= 0 || h <= 0) return 0;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = TopDownInfo32(w, h);
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
     HDC copy = CreateCompatibleDC(screen);

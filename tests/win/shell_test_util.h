@@ -20,6 +20,9 @@ Bytes SolidBitmap(int w, int h, uint32_t rgb);
 // Dispatches every message waiting in this thread's queue.
 void PumpMessages();
 
+// The header of a top-down 32-bit w x h DIB section.
+BITMAPINFO TopDownInfo32(int w, int h);
+
 // A pixel of a window's client area as 0x00RRGGBB.
 uint32_t WindowPixel(HWND window, int x, int y);
 

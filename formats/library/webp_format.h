@@ -15,8 +15,3 @@ HGLOBAL ReadWebp(const char* name, HWND owner, char* text, int displayDepth);
 // and closed, 0 otherwise; only a memory shortage is reported in a message
 // box.
 int WriteWebp(const char* path, HGLOBAL image, int quality, int lossless);
-
-// One row of blue, green, red, alpha pixels composited onto white into blue,
-// green, red: each channel c of alpha a becomes (c * a + 255 * (255 - a)) / 255,
-// rounded.
-void CompositeOntoWhite(const BYTE* bgra, int64_t width, BYTE* bgr);

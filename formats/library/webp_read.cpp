@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 // The file's bytes, or an empty buffer with the message to show.
@@ -63,7 +62,8 @@ const char* CompressionName(int format) {
 // The canvas as blue, green, red, alpha rows, top row first, and what the
 // text says of the file.
 struct Decoded {
-    BYTE* bgra; // malloc'd, 4 x width x height bytes; null after a failure
+    BYTE* bgra;               // 4 x width x height bytes; null after a failure
+    WebPAnimDecoder* decoder; // the animation decoder whose canvas bgra is, or null (malloc'd)
     int width, height;
     int frames; // 0 for a still picture
     int format; // of the still picture or the first frame: 1 lossy, 2 lossless
@@ -136,14 +136,29 @@ void DecodeFirstFrame(const BYTE* data, size_t size, Decoded* out) {
                 out->format = features.format;
             WebPDemuxReleaseIterator(&frame);
         }
-        const size_t bytes = 4 * size_t(out->width) * size_t(out->height);
-        out->bgra = static_cast<BYTE*>(std::malloc(bytes));
-        if (out->bgra)
-            std::memcpy(out->bgra, canvas, bytes);
-        else
-            out->message = "Memory Allocation Error";
+        // The canvas is read where it is: the decoder lives until the record is filled.
+        out->bgra = canvas;
+        out->decoder = decoder;
+        return;
     }
     WebPAnimDecoderDelete(decoder);
+}
+
+void Release(Decoded* d) {
+    if (d->decoder)
+        WebPAnimDecoderDelete(d->decoder);
+    else
+        std::free(d->bgra);
+    d->bgra = nullptr;
+    d->decoder = nullptr;
+}
+
+// Each channel c of alpha a becomes (c a + 255 (255 - a)) / 255, rounded.
+void CompositeOntoWhite(const BYTE* bgra, int64_t width, BYTE* bgr) {
+    for (int64_t x = 0; x < width; x++, bgra += 4, bgr += 3) {
+        const unsigned a = bgra[3];
+        for (int c = 0; c < 3; c++) bgr[c] = BYTE((bgra[c] * a + 255 * (255 - a) + 127) / 255);
+    }
 }
 
 void WriteText(char* text, const Decoded& d) {
@@ -152,13 +167,6 @@ void WriteText(char* text, const Decoded& d) {
     if (d.frames > 0) InfoAppend(text, " \nanimation: %d frames, the first shown", d.frames);
 }
 } // namespace
-
-void CompositeOntoWhite(const BYTE* bgra, int64_t width, BYTE* bgr) {
-    for (int64_t x = 0; x < width; x++, bgra += 4, bgr += 3) {
-        const unsigned a = bgra[3];
-        for (int c = 0; c < 3; c++) bgr[c] = BYTE((bgra[c] * a + 255 * (255 - a) + 127) / 255);
-    }
-}
 
 HGLOBAL ReadWebp(const char* name, HWND owner, char* text, int displayDepth) {
     FileBytes file = ReadWholeFile(name);
@@ -186,14 +194,16 @@ HGLOBAL ReadWebp(const char* name, HWND owner, char* text, int displayDepth) {
             DecodeStill(file.data, file.size, features, &d);
         WriteText(text, d);
     }
-    std::free(file.data);
+    // The animation decoder's demuxer points into the file's bytes: they go last.
     if (!d.bgra) {
+        std::free(file.data);
         ReportError(owner, d.message);
         return nullptr;
     }
     HGLOBAL image = AllocImageRecord(d.width, d.height, 24, 0);
     if (!image) {
-        std::free(d.bgra);
+        Release(&d);
+        std::free(file.data);
         ReportError(owner, "Memory Allocation Error");
         return nullptr;
     }
@@ -205,6 +215,7 @@ HGLOBAL ReadWebp(const char* name, HWND owner, char* text, int displayDepth) {
         CompositeOntoWhite(d.bgra + 4 * size_t(d.width) * size_t(y), d.width,
                            bottom + stride * uint64_t(d.height - 1 - y));
     GlobalUnlock(image);
-    std::free(d.bgra);
+    Release(&d);
+    std::free(file.data);
     return image;
 }

@@ -39,6 +39,8 @@
 #define CM_IFF_HAM_PACKED 177
 #define CM_BMP_555 178
 #define CM_BMP_565 179
+#define CM_WEBP 184
+#define CM_WEBP_LOSSLESS 185
 
 // Tools.
 #define CM_ROTATE_90 119

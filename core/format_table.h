@@ -30,6 +30,7 @@ enum DetectedFormat {
     DET_TARGA,
     DET_MACBINARY_GIF,
     DET_MACBINARY_TIFF,
+    DET_WEBP,
 };
 
 // The writers' format codes, as Convert/Save passes them on.
@@ -43,6 +44,7 @@ enum SaveFormat {
     FMT_PNG = 16,
     FMT_TGA = 17,
     FMT_TIFF = 18,
+    FMT_WEBP = 19,
 };
 
 // What one write came to; Convert/Save and zendra-cli both decide from it.
@@ -106,11 +108,13 @@ typedef ReaderResult (*IconReader)(HWND owner, char* text, HFILE file, int count
 typedef WriteResult (*PictureWriter)(HGLOBAL image, const char* path, int option1, int option2);
 
 // What detection looks at: the first two little-endian words of the file, the
-// lowest byte of the word at offset 14 (a bitmap's header size) and the two
-// bytes at offset 128 (behind a MacBinary header), each when the file has them,
-// and the file's name for the extension rules.
+// four bytes at offset 8 (a RIFF file's form type), the lowest byte of the
+// word at offset 14 (a bitmap's header size) and the two bytes at offset 128
+// (behind a MacBinary header), each when the file has them, and the file's
+// name for the extension rules.
 struct FileProbe {
     unsigned w0, w1; // bytes the file does not have count as zero
+    BYTE form[4];    // likewise
     bool hasHeaderSize;
     BYTE headerSize;
     bool hasMacBinary;

@@ -37,7 +37,7 @@ bool PeekAt(HFILE file, LONG offset, BYTE* out, UINT count) {
 } // namespace
 
 DetectedFormat DetectFormat(HFILE file, const char* name) {
-    BYTE probe[10] = {0};
+    BYTE probe[12] = {0};
     UINT got = _lread(file, probe, sizeof probe);
     _llseek(file, 0, FILE_BEGIN);
     if (got == UINT(HFILE_ERROR)) got = 0;
@@ -45,6 +45,7 @@ DetectedFormat DetectFormat(HFILE file, const char* name) {
     FileProbe p = {};
     p.w0 = probe[0] + 256u * probe[1];
     p.w1 = probe[2] + 256u * probe[3];
+    for (int i = 0; i < 4; i++) p.form[i] = probe[8 + i];
     p.name = name;
     BYTE size[4];
     p.hasHeaderSize = PeekAt(file, 14, size, 4);

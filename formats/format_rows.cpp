@@ -8,6 +8,7 @@
 #include "formats/library/jpeg_format.h"
 #include "formats/library/png_format.h"
 #include "formats/library/tiff_format.h"
+#include "formats/library/webp_format.h"
 #include "formats/native/bmp.h"
 #include "formats/native/gif.h"
 #include "formats/native/iff.h"
@@ -53,6 +54,10 @@ bool IsPng(const FileProbe& p) {
 }
 bool IsIff(const FileProbe& p) {
     return p.w0 == 0x4F46 && p.w1 == 0x4D52;
+}
+bool IsWebp(const FileProbe& p) {
+    return p.w0 == 0x4952 && p.w1 == 0x4646 && p.form[0] == 'W' && p.form[1] == 'E' &&
+           p.form[2] == 'B' && p.form[3] == 'P';
 }
 bool IsAnimatedCursor(const FileProbe& p) {
     return p.w0 == 0x4952 && p.w1 == 0x4646;
@@ -126,6 +131,9 @@ WriteResult WriteTga(HGLOBAL image, const char* path, int runLength, int) {
 WriteResult WriteTif(HGLOBAL image, const char* path, int compression, int tiles) {
     return WriteTiff(path, compression, tiles, image);
 }
+WriteResult WriteWebpFile(HGLOBAL image, const char* path, int quality, int lossless) {
+    return WriteWebp(path, image, quality, lossless);
+}
 
 // The Bitfields entries write 8-8-8 and 10-10-10 from 32-bit pictures (the
 // menu relabels them); zendra-cli also knows them by those names.
@@ -177,6 +185,11 @@ const WriterEntry kTiffWriters[] = {
     {CM_TIFF_PACKBITS_TILES, "tif-packbits-tiles", FMT_TIFF, 32773, 1, WriteTif},
     {CM_TIFF_DEFLATE_TILES, "tif-deflate-tiles", FMT_TIFF, 32946, 1, WriteTif},
 };
+// Option 1 is the lossy quality, option 2 1 for lossless.
+const WriterEntry kWebpWriters[] = {
+    {CM_WEBP, "webp", FMT_WEBP, 85, 0, WriteWebpFile},
+    {CM_WEBP_LOSSLESS, "webp-lossless", FMT_WEBP, 0, 1, WriteWebpFile},
+};
 
 template <size_t N>
 constexpr FormatWriting Writing(const WriterEntry (&entries)[N], const char* filter,
@@ -189,7 +202,8 @@ const FormatWriting kReadOnly = {
 const DetectionRule kNoRule = {0, DET_NONE, nullptr, CALL_NOTHING};
 } // namespace
 
-// Detection order: "BM" with its header size (10-13), the magic words (20-110),
+// Detection order: "BM" with its header size (10-13), the magic words (20-110;
+// WebP's 75 looks at the RIFF form type too),
 // the extension rules (120-140), and last the MacBinary header (150, 151). The
 // GIF Convert/Save commands have no writer and no entry.
 // Each row: name; detection rules and their count; reader by handle, by byte
@@ -242,6 +256,10 @@ FormatRow g_formats[] = {
      nullptr, nullptr, ReadPlainMetafileFile, KIND_WMF, nullptr, nullptr, kReadOnly},
     {"Enhanced metafile", {{130, DET_EMF, IsEnhancedMetafileName, CALL_NAME}, kNoRule}, 1,
      nullptr, nullptr, ReadEnhancedMetafileFile, KIND_EMF, nullptr, nullptr, kReadOnly},
+    // A RIFF file of form WEBP, before the animated cursor's rule for all RIFF files.
+    {"WebP", {{75, DET_WEBP, IsWebp, CALL_NAME}, kNoRule}, 1,
+     nullptr, nullptr, ReadWebp, KIND_RASTER, nullptr, nullptr,
+     Writing(kWebpWriters, "WebP (*.webp)|*.webp|All Files (*.*)|*.*|", "webp", "webp")},
 };
 // clang-format on
 IconReader g_iconReader = nullptr;

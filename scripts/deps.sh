@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The image libraries: zlib, libpng, libjpeg-turbo and libtiff, built as static
+# The image libraries: zlib, libpng, libjpeg-turbo, libtiff and libwebp, built as static
 # libraries from Debian 12's own source packages, once per target, into the
 # build tree. Every build links these: the native and sanitizer builds
 # (target "native") as well as both Windows targets, so that the same source
@@ -14,8 +14,8 @@
 # deb-src list derived from the machine's own Debian 12 sources, in either
 # the one-line or the deb822 form; the machine's apt setup is left alone) into
 # build/deps/download/ and unpacks them, Debian's patches applied, into
-# build/deps/src/ as zlib-1.2.13, libpng-1.6.39, libjpeg-turbo-2.1.5 and
-# libtiff-v4.5.0; the tests read pictures from there. A pinned revision the
+# build/deps/src/ as zlib-1.2.13, libpng-1.6.39, libjpeg-turbo-2.1.5,
+# libtiff-v4.5.0 and libwebp-1.2.4; the tests read pictures from there. A pinned revision the
 # archive no longer serves is replaced by the newest revision of the same
 # upstream version that can be downloaded, with a notice; the revisions used
 # are listed in build/deps/revisions.txt. build fetches when needed and
@@ -30,7 +30,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 deps=$top/build/deps
 jobs=2
 
-libs=(zlib libpng libjpeg-turbo libtiff)
+libs=(zlib libpng libjpeg-turbo libtiff libwebp)
 declare -A package=() pinned=() version=()
 while read -r name source revision rest; do
     case "$name" in '' | '#'*) continue ;; esac
@@ -41,12 +41,14 @@ while read -r name source revision rest; do
     package[$name]=$source
     pinned[$name]=$revision
 done < "$top/scripts/libraries.txt"
-declare -A upstream=([zlib]=1.2.13 [libpng]=1.6.39 [libjpeg-turbo]=2.1.5 [libtiff]=4.5.0)
+declare -A upstream=([zlib]=1.2.13 [libpng]=1.6.39 [libjpeg-turbo]=2.1.5 [libtiff]=4.5.0
+    [libwebp]=1.2.4)
 declare -A srcname=([zlib]=zlib-1.2.13 [libpng]=libpng-1.6.39 [libjpeg-turbo]=libjpeg-turbo-2.1.5
-    [libtiff]=libtiff-v4.5.0)
+    [libtiff]=libtiff-v4.5.0 [libwebp]=libwebp-1.2.4)
 # A library is rebuilt when one it links against changed: their stamps are
 # part of its own.
-declare -A needs=([zlib]="" [libpng]="zlib" [libjpeg-turbo]="" [libtiff]="zlib libjpeg-turbo")
+declare -A needs=([zlib]="" [libpng]="zlib" [libjpeg-turbo]="" [libtiff]="zlib libjpeg-turbo"
+    [libwebp]="")
 
 die() {
     echo "deps: $*" >&2
@@ -83,10 +85,12 @@ source_id() {
 }
 
 # The original tarball of LIB (its compression differs between packages) and
-# its Debian tarball, as downloaded; empty when not there.
+# its Debian tarball, as downloaded; empty when not there. An upstream
+# signature (.orig.tar.gz.asc) sits beside some tarballs.
 orig_tarball() {
     local v=${version[$1]#*:}
-    compgen -G "$deps/download/${package[$1]}_${v%-*}.orig.tar.*" | head -n 1 || true
+    compgen -G "$deps/download/${package[$1]}_${v%-*}.orig.tar.*" | grep -v '\.asc$' |
+        head -n 1 || true
 }
 debian_tarball() {
     local v=${version[$1]#*:} f
@@ -313,6 +317,15 @@ configure_words() {
             -Djpeg=ON -Dlogluv=OFF -Dmdi=OFF -Dpixarlog=OFF -Dold-jpeg=OFF -Djpeg12=OFF \
             -Dlibdeflate=OFF -Djbig=OFF -Dlerc=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF \
             -Dtiff-opengl=OFF
+        ;;
+    libwebp)
+        # The libraries only (libwebp, with the demuxer for animated files'
+        # first frame): none of the tools, which would look for the image
+        # libraries, GIF and OpenGL.
+        printf '%s\n' -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
+            -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+            -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_LIBWEBPMUX=OFF -DWEBP_BUILD_WEBPMUX=OFF \
+            -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_WEBP_JS=OFF
         ;;
     esac
 }

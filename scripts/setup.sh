@@ -16,8 +16,8 @@ packages=(
     wine wine64 xvfb xauth x11-utils
     # Independent programs the interoperability tests and the samples use
     # (pnmquant is a Perl script that needs more than perl-base; Pillow for
-    # Debian's own python3)
-    netpbm imagemagick libtiff-tools libjpeg-turbo-progs pngcheck perl python3-pil
+    # Debian's own python3; cwebp and dwebp for WebP)
+    netpbm imagemagick libtiff-tools libjpeg-turbo-progs pngcheck perl python3-pil webp
     # Building the image libraries from Debian's source packages
     # (scripts/deps.sh): unpacking, patching, zlib's make, libjpeg-turbo's SIMD
     make patch bzip2 xz-utils nasm

@@ -17,7 +17,7 @@ const Kind kKinds[] = {
      8},
     {"icons", {DET_ICON}, 1},
     {"metafiles", {DET_WMF_PLACEABLE, DET_WMF, DET_EMF}, 3},
-    {"photographs", {DET_JPEG, DET_PNG, DET_TIFF}, 3},
+    {"photographs", {DET_JPEG, DET_PNG, DET_TIFF, DET_WEBP}, 4},
 };
 } // namespace
 

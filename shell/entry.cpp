@@ -12,7 +12,7 @@ HINSTANCE g_instance = nullptr;
 
 size_t BuildFilter(char* out, size_t size) {
     static const char kFilter[] =
-        "Images\0*.bmp;*.dib;*.gif;*.pcx;*.rle;*.jpg;*.jpe;*.tif;*.tga;*.png;*.iff;*.lbm;"
+        "Images\0*.bmp;*.dib;*.gif;*.pcx;*.rle;*.jpg;*.jpe;*.tif;*.tga;*.png;*.iff;*.lbm;*.webp;"
         "*.wmf;*.emf;*.ico;*.cur;*.ani\0All Files (*.*)\0*.*\0";
     // sizeof counts the literal's own terminator: the list's second zero.
     if (size < sizeof kFilter) return 0;

@@ -104,7 +104,7 @@ TEST(FormatTable, WriterEntriesRoundTripThroughTheCliAndConvertSave) {
     EXPECT_EQ(FindOutputFormat("gif"), nullptr);
     EXPECT_EQ(FormatFromExtension("out.gif"), nullptr);
     EXPECT_EQ(FormatFromExtension("noextension"), nullptr);
-    EXPECT_EQ(entries, 33);
+    EXPECT_EQ(entries, 35);
 
     // The menu's commands and zendra-cli's names, as the user sees them.
     struct Expected {
@@ -145,6 +145,8 @@ TEST(FormatTable, WriterEntriesRoundTripThroughTheCliAndConvertSave) {
         {CM_TIFF_JPEG_TILES, "tif-jpeg-tiles", FMT_TIFF, 7, 1},
         {CM_TIFF_PACKBITS_TILES, "tif-packbits-tiles", FMT_TIFF, 32773, 1},
         {CM_TIFF_DEFLATE_TILES, "tif-deflate-tiles", FMT_TIFF, 32946, 1},
+        {CM_WEBP, "webp", FMT_WEBP, 85, 0},
+        {CM_WEBP_LOSSLESS, "webp-lossless", FMT_WEBP, 0, 1},
     };
     std::vector<const OutputFormat*> listed;
     ForEachOutputFormat(
@@ -171,7 +173,7 @@ TEST(FormatTable, WriterEntriesRoundTripThroughTheCliAndConvertSave) {
             *static_cast<std::string*>(text) += std::string(" .") + ext;
         },
         &extensions);
-    EXPECT_EQ(extensions, " .bmp .iff .lbm .jpg .jpeg .jpe .pcx .png .tga .tif .tiff");
+    EXPECT_EQ(extensions, " .bmp .iff .lbm .jpg .jpeg .jpe .pcx .png .tga .tif .tiff .webp");
 }
 
 // The detection rules come in the order of the table of the loads, each with
@@ -196,6 +198,7 @@ TEST(FormatTable, DetectionOrderFollowsTheTableOfTheLoads) {
         {DET_TIFF, CALL_NAME, "t.dat", {'I', 'I', 42, 0}},
         {DET_PNG, CALL_NAME, "n.dat", {0x89, 'P', 'N', 'G'}},
         {DET_IFF, CALL_HANDLE, "i.dat", {'F', 'O', 'R', 'M'}},
+        {DET_WEBP, CALL_NAME, "w.dat", {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'}},
         {DET_ANI, CALL_NOTHING, "a.dat", {'R', 'I', 'F', 'F'}},
         {DET_ICON, CALL_NOTHING, "c.ico", {0, 0, 1, 0}},
         {DET_SUN_ICON, CALL_NAME, "s.ico", {'/', '*'}},
@@ -258,4 +261,9 @@ TEST(FormatTable, DetectionOrderFollowsTheTableOfTheLoads) {
     }
     EXPECT_EQ(Detect("pcx.tga", files[6]), DET_PCX) << "magic words before the extension rules";
     EXPECT_EQ(Detect("icon.wmf", Bytes{0, 0, 1, 0, 0, 0}), DET_WMF);
+    // WebP needs both words: RIFF files of another form, and WEBP without RIFF, are not WebP.
+    EXPECT_EQ(Detect("x.webp", Bytes{'R', 'I', 'F', 'F', 9, 0, 0, 0, 'A', 'C', 'O', 'N'}), DET_ANI);
+    EXPECT_EQ(Detect("x.webp", Bytes{'R', 'I', 'F', 'F', 9, 0, 0, 0, 'W', 'E', 'B'}), DET_ANI);
+    EXPECT_EQ(Detect("x.webp", Bytes{'R', 'I', 'F', 'X', 9, 0, 0, 0, 'W', 'E', 'B', 'P'}),
+              DET_NONE);
 }

@@ -1,7 +1,7 @@
 // The image libraries as linked into this program (Debian's natively, the
 // static builds of scripts/deps.sh on Windows): their versions, and a round
-// trip through each one: zlib, libpng, libjpeg, and libtiff with the codecs the
-// TIFF reader and writer use.
+// trip through each one: zlib, libpng, libjpeg, libtiff with the codecs the
+// TIFF reader and writer use, and libwebp.
 #include "test_util.h"
 
 #include <cstdio>
@@ -13,6 +13,9 @@
 #include <jpeglib.h>
 #include <png.h>
 #include <tiffio.h>
+#include <webp/decode.h>
+#include <webp/demux.h>
+#include <webp/encode.h>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
@@ -47,6 +50,38 @@ TEST(ImageLibraries, VersionsAreDebian12s) {
     EXPECT_EQ(LIBJPEG_TURBO_VERSION_NUMBER, 2001005);
     EXPECT_NE(std::string(TIFFGetVersion()).find("Version 4.5.0"), std::string::npos)
         << TIFFGetVersion();
+    EXPECT_EQ(WebPGetDecoderVersion(), 0x010204);
+    EXPECT_EQ(WebPGetEncoderVersion(), 0x010204);
+    EXPECT_EQ(WebPGetDemuxVersion(), 0x010204);
+}
+
+// libwebp's one-call encoders and decoder: lossless keeps every byte, lossy
+// at quality 85 stays close on a smooth picture.
+TEST(ImageLibraries, WebpRoundTripInMemory) {
+    const int width = 16, height = 9;
+    const Bytes pixels = GradientPixels(width, height, 3);
+    for (bool lossless : {true, false}) {
+        SCOPED_TRACE(lossless ? "lossless" : "lossy");
+        uint8_t* encoded = nullptr;
+        size_t size = lossless
+                          ? WebPEncodeLosslessRGB(pixels.data(), width, height, 3 * width, &encoded)
+                          : WebPEncodeRGB(pixels.data(), width, height, 3 * width, 85, &encoded);
+        ASSERT_GT(size, 12u);
+        EXPECT_EQ(std::memcmp(encoded, "RIFF", 4), 0);
+        EXPECT_EQ(std::memcmp(encoded + 8, "WEBP", 4), 0);
+        int w = 0, h = 0;
+        uint8_t* decoded = WebPDecodeRGB(encoded, size, &w, &h);
+        WebPFree(encoded);
+        ASSERT_NE(decoded, nullptr);
+        EXPECT_EQ(w, width);
+        EXPECT_EQ(h, height);
+        Bytes back(decoded, decoded + 3 * width * height);
+        WebPFree(decoded);
+        if (lossless)
+            EXPECT_EQ(back, pixels);
+        else
+            EXPECT_LE(MaxDifference(back, pixels), 12);
+    }
 }
 
 TEST(ImageLibraries, ZlibRoundTrip) {

@@ -13,6 +13,8 @@
 #include "core/format_table.h"
 #include "core/state.h"
 
+#include <webp/encode.h>
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -91,6 +93,17 @@ Outcome ReadAndCheck(DetectedFormat format, const std::string& path, const std::
         GlobalFree(r.image);
     }
     return Outcome{r.outcome, JoinedMessages(record)};
+}
+
+// A 3 x 2 lossless WebP file made by libwebp itself.
+Bytes Webp() {
+    const uint8_t bgra[3 * 2 * 4] = {0,   0,   255, 255, 0, 255, 0, 128, 255, 0,  0,   255,
+                                     255, 255, 255, 255, 0, 0,   0, 255, 9,   99, 199, 0};
+    uint8_t* encoded = nullptr;
+    size_t size = WebPEncodeLosslessBGRA(bgra, 3, 2, 3 * 4, &encoded);
+    Bytes file(encoded, encoded + size);
+    WebPFree(encoded);
+    return file;
 }
 
 Bytes Cut(Bytes b, size_t n) {
@@ -260,6 +273,8 @@ TEST(ReaderOutcome, EveryReaderSaysWhatHappened) {
     Bytes tiffMagic = Tiff();
     tiffMagic[2] = 0x99;
     const Bytes wmfBox = PlaceableHeader(0, 0, 99, 99, 1000);
+    Bytes webpForm = Webp();
+    webpForm[11] = 'X';
 
     const Case cases[] = {
         {"bitmap", DET_WINDOWS_BMP, "a.bmp", Bitmap24(), LOAD_PICTURE},
@@ -344,6 +359,9 @@ TEST(ReaderOutcome, EveryReaderSaysWhatHappened) {
         {"metafile", DET_WMF, "a.wmf", WindowsMetafile(), LOAD_PICTURE},
         {"metafile, random bytes", DET_WMF, "a.wmf", Bytes(64, 0x5A), LOAD_NONE_SILENT},
         {"enhanced metafile", DET_EMF, "a.emf", EnhancedMetafile(0, 0, 9, 9), LOAD_PICTURE},
+        {"WebP", DET_WEBP, "a.webp", Webp(), LOAD_PICTURE},
+        {"WebP, cut short", DET_WEBP, "a.webp", Cut(Webp(), 20), LOAD_NONE_REPORTED},
+        {"WebP, bad form", DET_WEBP, "a.webp", webpForm, LOAD_NONE_REPORTED},
         {"enhanced metafile, random bytes", DET_EMF, "a.emf", Bytes(300, 0xA5), LOAD_NONE_REPORTED},
     };
     std::set<const FormatRow*> covered;

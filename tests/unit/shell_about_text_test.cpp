@@ -8,7 +8,7 @@
 
 namespace {
 // The formats read, by letter: w, o, 2 bitmaps; g GIF; p PCX; t Targa; i IFF;
-// j JPEG; n PNG; f TIFF; s Sun icon; c icons.
+// j JPEG; n PNG; f TIFF; e WebP; s Sun icon; c icons.
 std::string g_read;
 
 bool ReadsLetters(DetectedFormat format) {
@@ -18,7 +18,8 @@ bool ReadsLetters(DetectedFormat format) {
     } letters[] = {{DET_WINDOWS_BMP, 'w'}, {DET_OS2_BMP, 'o'},  {DET_OS2V2_BMP, '2'},
                    {DET_GIF, 'g'},         {DET_PCX, 'p'},      {DET_TARGA, 't'},
                    {DET_IFF, 'i'},         {DET_JPEG, 'j'},     {DET_PNG, 'n'},
-                   {DET_TIFF, 'f'},        {DET_SUN_ICON, 's'}, {DET_ICON, 'c'}};
+                   {DET_TIFF, 'f'},        {DET_SUN_ICON, 's'}, {DET_ICON, 'c'},
+                   {DET_WEBP, 'e'}};
     for (const auto& l : letters)
         if (l.format == format) return g_read.find(l.letter) != std::string::npos;
     return false;
@@ -39,6 +40,7 @@ TEST(AboutText, NamesOnlyTheKindsOfPictureSomeReaderOpens) {
         {"wo2gptijns", "Views bitmaps and photographs,"}, // no TIFF or icon reader
         {"wo2gptijnsc", "Views bitmaps, icons and photographs,"},
         {"f", "Views photographs,"}, // TIFF alone
+        {"e", "Views photographs,"}, // WebP alone
         {"s", "Views bitmaps,"},     // Sun icons are bitmaps
         {"c", "Views icons,"},
         {"pc", "Views bitmaps and icons,"},
@@ -68,7 +70,7 @@ TEST(AboutText, TheFormatTableOfThisBuild) {
     // Every raster format and the metafiles have their readers; icons have none yet.
     for (DetectedFormat f :
          {DET_WINDOWS_BMP, DET_OS2_BMP, DET_OS2V2_BMP, DET_GIF, DET_PCX, DET_TARGA, DET_IFF,
-          DET_SUN_ICON, DET_JPEG, DET_PNG, DET_TIFF, DET_WMF_PLACEABLE, DET_WMF, DET_EMF})
+          DET_SUN_ICON, DET_JPEG, DET_PNG, DET_TIFF, DET_WMF_PLACEABLE, DET_WMF, DET_EMF, DET_WEBP})
         EXPECT_TRUE(FormatIsRead(f)) << f;
     for (DetectedFormat f : {DET_ICON, DET_ANI, DET_NONE}) EXPECT_FALSE(FormatIsRead(f)) << f;
     char line[100];

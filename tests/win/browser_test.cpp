@@ -51,8 +51,9 @@ TEST(Browser, FilterListsImagesThenAllFiles) {
     ASSERT_GT(n, 0u);
     EXPECT_STREQ(filter, "Images");
     const char* second = filter + std::strlen(filter) + 1;
-    EXPECT_STREQ(second, "*.bmp;*.dib;*.gif;*.pcx;*.rle;*.jpg;*.jpe;*.tif;*.tga;*.png;*.iff;*.lbm;"
-                         "*.wmf;*.emf;*.ico;*.cur;*.ani");
+    EXPECT_STREQ(second,
+                 "*.bmp;*.dib;*.gif;*.pcx;*.rle;*.jpg;*.jpe;*.tif;*.tga;*.png;*.iff;*.lbm;*.webp;"
+                 "*.wmf;*.emf;*.ico;*.cur;*.ani");
     const char* third = second + std::strlen(second) + 1;
     EXPECT_STREQ(third, "All Files (*.*)");
     const char* fourth = third + std::strlen(third) + 1;

@@ -5,6 +5,7 @@
 
 #include "core/state.h"
 #include "formats/library/tiff_format.h"
+#include "formats/library/webp_format.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
 #include "tools/writers.h"
@@ -271,6 +272,8 @@ TEST(ConvertSave, EveryWriterOfTheMenuWritesItsFormat) {
         {CM_IFF_PACKED, "k.iff", {'F', 'O', 'R', 'M'}},
         {CM_TIFF_LZW, "s.tif", {'I', 'I', 42, 0}},
         {CM_TIFF_DEFLATE_TILES, "t.tif", {'I', 'I', 42, 0}},
+        {CM_WEBP, "y.webp", {'R', 'I', 'F', 'F'}},
+        {CM_WEBP_LOSSLESS, "l.webp", {'R', 'I', 'F', 'F'}},
     };
     RunDialog(dir + "\\pic.bmp", [&](HWND dialog) {
         HWND viewer = OpenViewer(dialog);
@@ -303,6 +306,18 @@ TEST(ConvertSave, EveryWriterOfTheMenuWritesItsFormat) {
             ASSERT_TRUE(back) << name;
             const uint32_t want[6] = {0x302010, 0x605040, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
             for (int i = 0; i < 6; i++) EXPECT_EQ(PixelAt(back, i % 3, i / 3), want[i]) << name;
+            GlobalFree(back);
+        }
+        // The lossless WebP file holds the picture exactly, the lossy one its size.
+        for (const char* name : {"l.webp", "y.webp"}) {
+            char text[INFO_TEXT_SIZE];
+            HGLOBAL back = ReadWebp((dir + "\\" + name).c_str(), nullptr, text, 32).image;
+            ASSERT_TRUE(back) << name;
+            EXPECT_EQ(HeaderOf(back).biWidth, 3) << name;
+            EXPECT_EQ(HeaderOf(back).biHeight, 2) << name;
+            const uint32_t want[6] = {0x302010, 0x605040, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
+            for (int i = 0; name[0] == 'l' && i < 6; i++)
+                EXPECT_EQ(PixelAt(back, i % 3, i / 3), want[i]) << name;
             GlobalFree(back);
         }
     });

@@ -151,8 +151,11 @@ fuzz_target() {
     else
         echo "($name has no seed corpus in tests/fuzz/corpus/$name)"
     fi
+    # The format's dictionary, when it has one (tests/fuzz/dict).
+    local dict
+    dict=$(source "$top/tests/fuzz/lib.sh" && fuzz_dictionary "$name")
     (cd "$work" && "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_max_time" \
-        -timeout="$fuzz_timeout" -rss_limit_mb=2048 \
+        -timeout="$fuzz_timeout" -rss_limit_mb=2048 ${dict:+-dict="$dict"} \
         -artifact_prefix="$work/artifacts/" -print_final_stats=1 corpus)
 }
 

@@ -11,7 +11,8 @@
 # Environment: FUZZ_RUNS (inputs per fuzz target, default 20000), FUZZ_MAX_TIME
 # (seconds a fuzz target may run at most, default 60; the run stops at whichever
 # limit comes first), FUZZ_TIMEOUT (seconds one input may take, default 60),
-# JOBS (build and test parallelism, default the number of cores).
+# JOBS (build and test parallelism, default the number of cores), DIFFERENTIAL_COUNT
+# (random pictures per format of the differential test, default 10).
 #
 # Also checks that the C++ sources are formatted with clang-format (a warning
 # unless FORMAT_CHECK=strict).
@@ -166,8 +167,13 @@ step "format" format_check
 # Native build and suites (g++).
 if step "build native" build_native build/native gcc g++ -DCMAKE_BUILD_TYPE=Release -DZENDRA_TESTS=ON; then
     step "tests native" run_ctest build/native
+    # Random pictures from netpbm and ImageMagick, decoded by them and by us
+    # (DIFFERENTIAL_COUNT per format, default 10).
+    step "differential native" tests/interop/differential --count "${DIFFERENTIAL_COUNT:-10}" \
+        --cli build/native/zendra-cli
 else
     not_run "tests native" "build native"
+    not_run "differential native" "build native"
 fi
 
 # Sanitizers and fuzz targets (clang).

@@ -95,7 +95,7 @@ void PrintFormatName(const OutputFormat& format, void* context) {
 
 void Usage(FILE* out) {
     std::fprintf(out,
-                 "Usage: %s info [--max-pixels N] FILE...\n"
+                 "Usage: %s info FILE...\n"
                  "       %s convert [--to NAME] [--force] [LIMITS] [TOOLS] INPUT OUTPUT\n"
                  "       %s convert --to NAME --outdir DIR [-j N] [--timeout SECONDS]\n"
                  "                  [--force] [LIMITS] [TOOLS] INPUT...\n"
@@ -125,17 +125,17 @@ void Usage(FILE* out) {
                       "  --timeout SECONDS\n"
                       "              with --outdir: give up a file whose conversion takes\n"
                       "              longer (default 300)\n"
+                      "  --help      show this help and exit\n"
+                      "  --version   show the version and exit\n"
                       "\n"
                       "Limits, for pictures from untrusted sources:\n"
                       "  --max-pixels N\n"
                       "              refuse a picture of more than N pixels before reading it\n"
-                      "              (default: any picture whose block fits in 1 GB)\n"
+                      "              (default: any picture whose block fits in 1 GB); info\n"
+                      "              takes it as well\n"
                       "  --max-memory MB\n"
                       "              let each conversion use at most MB megabytes of memory\n"
                       "              (enforced by the system; with --outdir, for each worker)\n"
-                      "\n"
-                      "  --help      show this help and exit\n"
-                      "  --version   show the version and exit\n"
                       "\n");
     std::fputs(ToolOptionsHelp(), out);
     std::fprintf(out, "\n"

@@ -1,6 +1,7 @@
 #include "cli/batch.h"
 
 #include "cli/workers.h"
+#include "tools/output_file.h"
 #include "tools/writers.h"
 
 #include <cctype>
@@ -110,32 +111,52 @@ int RunBatch(const BatchOptions& options) {
         }
         std::vector<std::string> args = {"convert", "--worker", "--to", options.format->name};
         if (options.force) args.push_back("--force");
+        args.insert(args.end(), options.limitArgs.begin(), options.limitArgs.end());
         args.insert(args.end(), options.toolArgs.begin(), options.toolArgs.end());
         args.insert(args.end(), {"--", input, output});
         argLists.push_back(args);
         inputOf.push_back(i);
     }
 
-    RunWorkers(argLists, options.jobs, options.timeout, [&](size_t k, const WorkerEnd& end) {
-        const std::string& input = options.inputs[inputOf[k]];
-        finished++;
-        const bool ok = end.exitCode == 0;
-        if (!end.messages.empty() || !ok) progress.Clear();
-        std::fputs(end.messages.c_str(), stderr);
-        if (!end.messages.empty() && end.messages.back() != '\n') std::fputc('\n', stderr);
-        if (end.timedOut) {
-            std::fprintf(stderr, "%s: %s: timed out after %g s\n", kProgram, input.c_str(),
-                         options.timeout);
-        } else if (!end.why.empty()) {
-            std::fprintf(stderr, "%s: %s: %s\n", kProgram, input.c_str(), end.why.c_str());
-        } else if (!ok && end.messages.empty()) {
-            std::fprintf(stderr, "%s: %s: not converted (the worker ended with status %d)\n",
-                         kProgram, input.c_str(), end.exitCode);
-        }
-        if (ok) converted++;
-        progress.Show(finished, total, input);
-    });
+    size_t stopped = 0;
+    const bool completed =
+        RunWorkers(argLists, options.jobs, options.timeout, [&](size_t k, const WorkerEnd& end) {
+            const std::string& input = options.inputs[inputOf[k]];
+            // A worker killed at its time limit, by a crash or by the interrupt
+            // had no chance to remove its temporary file.
+            if (end.pid) RemoveTemporariesOf(options.outdir, end.pid);
+            if (end.interrupted) {
+                stopped++;
+                progress.Clear();
+                std::fprintf(stderr, "%s: %s: stopped (interrupted)\n", kProgram, input.c_str());
+                return;
+            }
+            finished++;
+            const bool ok = end.exitCode == 0;
+            if (!end.messages.empty() || !ok) progress.Clear();
+            std::fputs(end.messages.c_str(), stderr);
+            if (!end.messages.empty() && end.messages.back() != '\n') std::fputc('\n', stderr);
+            if (end.timedOut) {
+                std::fprintf(stderr, "%s: %s: timed out after %g s\n", kProgram, input.c_str(),
+                             options.timeout);
+            } else if (!end.why.empty()) {
+                std::fprintf(stderr, "%s: %s: %s\n", kProgram, input.c_str(), end.why.c_str());
+            } else if (!ok && end.messages.empty()) {
+                std::fprintf(stderr, "%s: %s: not converted (the worker ended with status %d)\n",
+                             kProgram, input.c_str(), end.exitCode);
+            }
+            if (ok) converted++;
+            progress.Show(finished, total, input);
+        });
     progress.Clear();
+    if (!completed) {
+        const size_t notStarted = total - finished - stopped;
+        std::fprintf(stderr,
+                     "%s: interrupted: converted %s of %s files (%s stopped, %s not started)\n",
+                     kProgram, std::to_string(converted).c_str(), std::to_string(total).c_str(),
+                     std::to_string(stopped).c_str(), std::to_string(notStarted).c_str());
+        return kInterruptedStatus;
+    }
     std::fprintf(stderr, "%s: converted %s of %s files\n", kProgram,
                  std::to_string(converted).c_str(), std::to_string(total).c_str());
     return converted == total ? 0 : 1;

@@ -1,20 +1,25 @@
 // zendra-cli: the picture core from the command line.
-//   zendra-cli info FILE...
-//   zendra-cli convert [--to NAME] [--force] [TOOLS] INPUT OUTPUT
-//   zendra-cli convert --to NAME --outdir DIR [-j N] [--timeout S] [--force] [TOOLS] INPUT...
+//   zendra-cli info [--max-pixels N] FILE...
+//   zendra-cli convert [--to NAME] [--force] [LIMITS] [TOOLS] INPUT OUTPUT
+//   zendra-cli convert --to NAME --outdir DIR [-j N] [--timeout S] [--force] [LIMITS] [TOOLS]
+//                      INPUT...
 #include "cli/batch.h"
+#include "cli/memory_limit.h"
 #include "cli/options.h"
 #include "tools/output_file.h"
 #include "cli/tool_options.h"
+#include "core/image.h"
 #include "core/loader.h"
 #include "core/state.h"
 #include "metafile/metafile.h"
 #include "tools/commands.h"
 #include "tools/writers.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -92,9 +97,9 @@ void PrintFormatName(const OutputFormat& format, void* context) {
 void Usage(FILE* out) {
     std::fprintf(out,
                  "Usage: %s info FILE...\n"
-                 "       %s convert [--to NAME] [--force] [TOOLS] INPUT OUTPUT\n"
+                 "       %s convert [--to NAME] [--force] [LIMITS] [TOOLS] INPUT OUTPUT\n"
                  "       %s convert --to NAME --outdir DIR [-j N] [--timeout SECONDS]\n"
-                 "                  [--force] [TOOLS] INPUT...\n"
+                 "                  [--force] [LIMITS] [TOOLS] INPUT...\n"
                  "\n"
                  "info     prints the description of each picture file.\n",
                  kProgram, kProgram, kProgram);
@@ -123,10 +128,20 @@ void Usage(FILE* out) {
                       "              longer (default 300)\n"
                       "  --help      show this help and exit\n"
                       "  --version   show the version and exit\n"
+                      "\n"
+                      "Limits, for pictures from untrusted sources:\n"
+                      "  --max-pixels N\n"
+                      "              refuse a picture of more than N pixels before reading it\n"
+                      "              (default: any picture whose block fits in 1 GB); info\n"
+                      "              takes it as well\n"
+                      "  --max-memory MB\n"
+                      "              let each conversion use at most MB megabytes of memory\n"
+                      "              (enforced by the system; with --outdir, for each worker)\n"
                       "\n");
     std::fputs(ToolOptionsHelp(), out);
     std::fprintf(out, "\n"
-                      "Exit status: 0 on success, 1 when a file failed, 2 on a usage error.\n");
+                      "Exit status: 0 on success, 1 when a file failed, 2 on a usage error,\n"
+                      "130 when a batch was interrupted.\n");
 }
 
 int UsageError(const char* message, const char* detail = nullptr) {
@@ -141,6 +156,54 @@ int UsageError(const char* message, const char* detail = nullptr) {
 bool Exists(const char* path) {
     struct stat st;
     return ::stat(path, &st) == 0;
+}
+
+// The limits asked for on the command line (0: none).
+struct Limits {
+    uint64_t pixels = 0;
+    uint64_t megabytes = 0;
+    std::vector<std::string> args; // as given, for batch workers
+};
+
+const uint64_t kMaxMemoryMegabytes = 1u << 20;
+
+// Reads --max-pixels N or --max-memory MB at argv[*i] into limits: 1 when it
+// is one of them, 0 when it is not, or the exit status of the usage error.
+int ParseLimit(int argc, char** argv, int* i, Limits* limits);
+
+// A refusal by --max-pixels, said in its own words after the reader's.
+void ReportPixelLimit(const char* path) {
+    int64_t width = 0, height = 0;
+    if (!TakePixelLimitRefusal(&width, &height)) return;
+    std::fprintf(stderr, "%s: %s: %s x %s pixels is more than --max-pixels %s allows\n", kProgram,
+                 path, std::to_string(width).c_str(), std::to_string(height).c_str(),
+                 std::to_string(PicturePixelLimit()).c_str());
+}
+
+uint64_t g_memoryLimit = 0; // megabytes, for the message below
+
+// Memory the C++ runtime could not have within --max-memory: a clear message
+// and status 1 instead of an abort.
+void OutOfMemory() {
+    std::fprintf(stderr, "%s: %s%sout of memory within --max-memory %s MB\n", kProgram,
+                 g_subject ? g_subject : "", g_subject ? ": " : "",
+                 std::to_string(g_memoryLimit).c_str());
+    std::_Exit(1);
+}
+
+// Puts the limits in force for this process; 1 after saying why when the
+// system refuses the memory limit, else 0.
+int ApplyLimits(const Limits& limits, bool memory) {
+    if (limits.pixels) LowerPicturePixelLimit(limits.pixels);
+    if (!memory || !limits.megabytes) return 0;
+    if (!LimitProcessMemory(limits.megabytes)) {
+        std::fprintf(stderr, "%s: cannot limit this process to %s MB of memory\n", kProgram,
+                     std::to_string(limits.megabytes).c_str());
+        return 1;
+    }
+    g_memoryLimit = limits.megabytes;
+    std::set_new_handler(OutOfMemory);
+    return 0;
 }
 
 // Loads one file into the current-image state; messages name the file.
@@ -169,11 +232,23 @@ void ReportNotRead(LoadOutcome outcome, const char* path) {
 }
 
 int Info(int argc, char** argv) {
+    Limits limits;
+    std::vector<char*> files;
+    for (int i = 0; i < argc; i++) {
+        int limit = ParseLimit(argc, argv, &i, &limits);
+        if (limit > 1) return limit;
+        if (limit == 0) files.push_back(argv[i]);
+    }
+    if (limits.megabytes) return UsageError("--max-memory goes with convert");
+    ApplyLimits(limits, false);
+    argc = int(files.size());
+    argv = files.data();
     if (argc == 0) return UsageError("info needs at least one FILE");
     int status = 0;
     for (int i = 0; i < argc; i++) {
         const char* path = argv[i];
         const LoadOutcome outcome = Load(path);
+        if (!HasPicture(outcome)) ReportPixelLimit(path);
         if (argc > 1) std::printf("%s%s:\n", i ? "\n" : "", path);
         if (g_infoText[0]) {
             size_t len = std::strlen(g_infoText);
@@ -192,21 +267,36 @@ int Info(int argc, char** argv) {
 // Test hooks of batch workers only: a worker whose input has this base name
 // hangs (ZENDRA_TEST_HANG_ON) or aborts (ZENDRA_TEST_CRASH_ON), so that the
 // tests can watch the batch survive it.
+void HangForever() {
+    for (;;) {
+#ifdef _WIN32
+        Sleep(1000);
+#else
+        sleep(1);
+#endif
+    }
+}
+
+// ZENDRA_TEST_HANG_WRITING and ZENDRA_TEST_CRASH_WRITING do the same once the
+// worker's temporary output file exists.
+void HangWhileWriting(const char*) {
+    HangForever();
+}
+void CrashWhileWriting(const char*) {
+    std::abort();
+}
+
 void RunWorkerTestHooks(const char* input) {
     const char* slash = std::strrchr(input, '/');
     const char* base = slash ? slash + 1 : input;
     const char* hang = std::getenv("ZENDRA_TEST_HANG_ON");
     const char* crash = std::getenv("ZENDRA_TEST_CRASH_ON");
+    const char* hangWriting = std::getenv("ZENDRA_TEST_HANG_WRITING");
+    const char* crashWriting = std::getenv("ZENDRA_TEST_CRASH_WRITING");
     if (crash && std::strcmp(crash, base) == 0) std::abort();
-    if (hang && std::strcmp(hang, base) == 0) {
-        for (;;) {
-#ifdef _WIN32
-            Sleep(1000);
-#else
-            sleep(1);
-#endif
-        }
-    }
+    if (hang && std::strcmp(hang, base) == 0) HangForever();
+    if (hangWriting && std::strcmp(hangWriting, base) == 0) g_temporaryMade = HangWhileWriting;
+    if (crashWriting && std::strcmp(crashWriting, base) == 0) g_temporaryMade = CrashWhileWriting;
 }
 
 // The value of an option given as "--name VALUE", "--name=VALUE" or, for a
@@ -226,6 +316,33 @@ const char* OptionValue(int argc, char** argv, int* i, const char* name, const c
     return argv[++*i];
 }
 
+int ParseLimit(int argc, char** argv, int* i, Limits* limits) {
+    bool missing = false;
+    const char* a = argv[*i];
+    const char* pixels = OptionValue(argc, argv, i, "--max-pixels", nullptr, &missing);
+    const char* memory =
+        pixels || missing ? nullptr : OptionValue(argc, argv, i, "--max-memory", nullptr, &missing);
+    if (missing) return UsageError("option requires an argument:", a);
+    if (!pixels && !memory) return 0;
+    const char* text = pixels ? pixels : memory;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long n = std::strtoull(text, &end, 10);
+    const bool number = *end == 0 && end != text && text[0] != '-' && errno == 0 && n > 0;
+    if (pixels) {
+        if (!number) return UsageError("--max-pixels takes a number of pixels above 0, not", text);
+        limits->pixels = n;
+    } else {
+        if (!number || n > kMaxMemoryMegabytes)
+            return UsageError("--max-memory takes a number of megabytes from 1 to 1048576, not",
+                              text);
+        limits->megabytes = n;
+    }
+    limits->args.push_back(pixels ? "--max-pixels" : "--max-memory");
+    limits->args.push_back(std::to_string(n));
+    return 1;
+}
+
 // What convert was asked to do.
 struct ConvertRequest {
     const char* toName = nullptr;
@@ -237,6 +354,7 @@ struct ConvertRequest {
     const char* outdir = nullptr;
     const char* jobsText = nullptr;
     const char* timeoutText = nullptr;
+    Limits limits;
 };
 
 // Reads convert's arguments into the request; 0 when they make sense, else
@@ -258,6 +376,8 @@ int ParseConvert(int argc, char** argv, ConvertRequest* r) {
             r->timeoutText = v;
         } else if (missing) {
             return UsageError("option requires an argument:", a);
+        } else if (int limit = ParseLimit(argc, argv, &i, &r->limits)) {
+            if (limit > 1) return limit;
         } else if (std::strcmp(a, "--force") == 0 || std::strcmp(a, "-f") == 0) {
             r->force = true;
         } else if (std::strcmp(a, "--worker") == 0) {
@@ -311,6 +431,8 @@ int ConvertBatch(const ConvertRequest& r, const OutputFormat* format) {
     }
     if (int status = RefuseUnavailable(format)) return status;
     batch.toolArgs = r.toolArgs;
+    batch.limitArgs = r.limits.args;
+    if (r.limits.pixels) LowerPicturePixelLimit(r.limits.pixels);
     batch.inputs.assign(r.files.begin(), r.files.end());
     return RunBatch(batch);
 }
@@ -335,9 +457,11 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
         std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
         return 1;
     }
+    if (int status = ApplyLimits(r.limits, true)) return status;
     LoadOutcome loaded = Load(input);
     if (!HasPicture(loaded)) {
         ReportNotRead(loaded, input);
+        ReportPixelLimit(input);
         return 1;
     }
     if (loaded == LOAD_PICTURE_REPORTED) {
@@ -355,6 +479,7 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
     }
     if (!RunToolCommands(r.tools)) {
         // A tool that could not do its work has said why; nothing is written.
+        ReportPixelLimit(input);
         ReleaseCurrentPicture();
         return 1;
     }

@@ -1,5 +1,6 @@
 // Worker processes on POSIX systems: posix_spawn of this program, stderr
-// through a pipe, poll for output and deadlines, SIGKILL after the time limit.
+// through a pipe, poll for output and deadlines, SIGKILL after the time limit
+// or when the batch is interrupted.
 #include "cli/workers.h"
 
 #include <algorithm>
@@ -93,6 +94,13 @@ void OnChildEnd(int) {
     errno = saved;
 }
 
+volatile sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) {
+    g_interrupted = 1;
+    OnChildEnd(0); // wakes poll
+}
+
 std::string SignalText(int signal) {
     const char* name = strsignal(signal);
     return "killed by signal " + std::to_string(signal) +
@@ -101,7 +109,7 @@ std::string SignalText(int signal) {
 
 } // namespace
 
-void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs, double timeout,
+bool RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs, double timeout,
                 const std::function<void(size_t, const WorkerEnd&)>& done) {
     int wake[2];
     if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) wake[0] = wake[1] = -1;
@@ -112,12 +120,20 @@ void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs,
     action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
     sigemptyset(&action.sa_mask);
     if (wake[1] >= 0) sigaction(SIGCHLD, &action, &previous);
+    g_interrupted = 0;
+    struct sigaction interrupt, previousInt, previousTerm;
+    std::memset(&interrupt, 0, sizeof interrupt);
+    interrupt.sa_handler = OnInterrupt;
+    interrupt.sa_flags = SA_RESTART;
+    sigemptyset(&interrupt.sa_mask);
+    sigaction(SIGINT, &interrupt, &previousInt);
+    sigaction(SIGTERM, &interrupt, &previousTerm);
 
     std::vector<Running> running;
     size_t next = 0;
     const auto limit =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
-    while (next < argLists.size() || !running.empty()) {
+    while ((next < argLists.size() || !running.empty()) && !g_interrupted) {
         while (running.size() < size_t(jobs) && next < argLists.size()) {
             Running worker;
             worker.index = next++;
@@ -172,6 +188,7 @@ void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs,
                 continue;
             }
             WorkerEnd end{-1, w.killed, std::string(), w.messages};
+            end.pid = static_cast<unsigned long>(w.pid);
             if (!w.killed && WIFSIGNALED(status)) end.why = SignalText(WTERMSIG(status));
             if (!w.killed && WIFEXITED(status)) end.exitCode = WEXITSTATUS(status);
             const size_t index = w.index;
@@ -179,10 +196,29 @@ void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs,
             done(index, end);
         }
     }
+    // Interrupted: the running workers are stopped and waited for, so that
+    // their temporary files can be removed once they are gone.
+    const bool interrupted = g_interrupted != 0;
+    for (Running& w : running) kill(w.pid, SIGKILL);
+    for (Running& w : running) {
+        int status = 0;
+        while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        while (w.fd >= 0) Drain(&w);
+        // One that had finished by itself is reported as it ended.
+        WorkerEnd end{-1, false, std::string(), w.messages};
+        end.pid = static_cast<unsigned long>(w.pid);
+        end.interrupted = !WIFEXITED(status);
+        if (WIFEXITED(status)) end.exitCode = WEXITSTATUS(status);
+        done(w.index, end);
+    }
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
     if (wake[1] >= 0) {
         sigaction(SIGCHLD, &previous, nullptr);
         close(wake[0]);
         close(wake[1]);
     }
     g_wakeWrite = -1;
+    return !interrupted;
 }

@@ -13,8 +13,19 @@ struct Running {
     HANDLE process;
     HANDLE messages; // the temporary file holding the worker's stderr
     DWORD started;   // GetTickCount at the start
+    DWORD pid;
     bool killed;
 };
+
+volatile LONG g_interrupted = 0;
+
+// Ctrl-C and Ctrl-Break reach the workers on the console as well; the batch
+// stops starting new ones and ends those still running.
+BOOL WINAPI OnConsoleInterrupt(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    InterlockedExchange(&g_interrupted, 1);
+    return TRUE;
+}
 
 // One argument quoted for the command line as the C runtime splits it.
 std::string Quote(const std::string& arg) {
@@ -82,6 +93,7 @@ bool Start(const std::vector<std::string>& args, Running* worker, std::string* e
     }
     CloseHandle(info.hThread);
     worker->process = info.hProcess;
+    worker->pid = info.dwProcessId;
     worker->messages = messages;
     worker->started = GetTickCount();
     worker->killed = false;
@@ -100,13 +112,15 @@ std::string ReadMessages(HANDLE file) {
 
 } // namespace
 
-void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs, double timeout,
+bool RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs, double timeout,
                 const std::function<void(size_t, const WorkerEnd&)>& done) {
     if (jobs > MAXIMUM_WAIT_OBJECTS) jobs = MAXIMUM_WAIT_OBJECTS;
+    InterlockedExchange(&g_interrupted, 0);
+    SetConsoleCtrlHandler(OnConsoleInterrupt, TRUE);
     const double limitMs = timeout * 1000.0;
     std::vector<Running> running;
     size_t next = 0;
-    while (next < argLists.size() || !running.empty()) {
+    while ((next < argLists.size() || !running.empty()) && !g_interrupted) {
         while (running.size() < size_t(jobs) && next < argLists.size()) {
             Running worker;
             worker.index = next++;
@@ -137,6 +151,7 @@ void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs,
             DWORD code = 1;
             GetExitCodeProcess(w.process, &code);
             WorkerEnd end{-1, w.killed, std::string(), ReadMessages(w.messages)};
+            end.pid = w.pid;
             CloseHandle(w.messages);
             CloseHandle(w.process);
             if (!w.killed && code >= 0xC0000000u) {
@@ -158,4 +173,17 @@ void RunWorkers(const std::vector<std::vector<std::string>>& argLists, int jobs,
             }
         }
     }
+    const bool interrupted = g_interrupted != 0;
+    for (Running& w : running) {
+        TerminateProcess(w.process, 1);
+        WaitForSingleObject(w.process, INFINITE);
+        WorkerEnd end{-1, false, std::string(), ReadMessages(w.messages)};
+        end.pid = w.pid;
+        end.interrupted = true;
+        CloseHandle(w.messages);
+        CloseHandle(w.process);
+        done(w.index, end);
+    }
+    SetConsoleCtrlHandler(OnConsoleInterrupt, FALSE);
+    return !interrupted;
 }

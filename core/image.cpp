@@ -13,15 +13,51 @@ int ImageColorCount(const BITMAPINFOHEADER* header) {
     return 0;
 }
 
+namespace {
+uint64_t g_byteLimit = kMaxImageBytes;
+uint64_t g_pixelLimit = ~uint64_t(0);
+int64_t g_refusedWidth = 0, g_refusedHeight = 0;
+} // namespace
+
+uint64_t PictureByteLimit() {
+    return g_byteLimit;
+}
+
+void LowerPictureByteLimit(uint64_t bytes) {
+    if (bytes < g_byteLimit) g_byteLimit = bytes;
+}
+
+uint64_t PicturePixelLimit() {
+    return g_pixelLimit;
+}
+
+void LowerPicturePixelLimit(uint64_t pixels) {
+    if (pixels < g_pixelLimit) g_pixelLimit = pixels;
+}
+
+bool TakePixelLimitRefusal(int64_t* width, int64_t* height) {
+    *width = g_refusedWidth;
+    *height = g_refusedHeight;
+    g_refusedWidth = g_refusedHeight = 0;
+    return *width != 0;
+}
+
 uint64_t ImageBlockBytes(int64_t width, int64_t height, int bitCount, int colors) {
     if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX) return 0;
     if (colors < 0 || colors > 256) return 0;
+    // Both below 2^31: the product fits.
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > g_pixelLimit) {
+        g_refusedWidth = width;
+        g_refusedHeight = height;
+        return 0;
+    }
+    const uint64_t limit = g_byteLimit;
     uint64_t stride = ImageStride(width, bitCount);
-    if (stride == 0 || stride > kMaxImageBytes) return 0;
-    if (static_cast<uint64_t>(height) > kMaxImageBytes / stride) return 0;
+    if (stride == 0 || stride > limit) return 0;
+    if (static_cast<uint64_t>(height) > limit / stride) return 0;
     uint64_t total =
         40 + 4 * static_cast<uint64_t>(colors) + stride * static_cast<uint64_t>(height);
-    return total > kMaxImageBytes ? 0 : total;
+    return total > limit ? 0 : total;
 }
 
 RGBQUAD ImageColorAt(const BITMAPINFOHEADER* header, unsigned index) {

@@ -9,6 +9,20 @@
 // against it before anything is allocated; real photographs stay far below.
 const uint64_t kMaxImageBytes = 1024ull * 1024 * 1024;
 
+// The limits in force, checked wherever kMaxImageBytes is: the block limit
+// (kMaxImageBytes unless lowered; the fuzz targets lower it so that hostile
+// sizes are refused at once) and a pixel count (none unless a front end sets
+// one, as zendra-cli's --max-pixels does). Either can only be lowered.
+uint64_t PictureByteLimit();
+void LowerPictureByteLimit(uint64_t bytes);
+void LowerPicturePixelLimit(uint64_t pixels);
+uint64_t PicturePixelLimit();
+
+// True, with its width and height, when a geometry was refused for its pixel
+// count since the last call, so that a front end can say which limit a
+// refusal met. Clears the note.
+bool TakePixelLimitRefusal(int64_t* width, int64_t* height);
+
 // Row stride in bytes for a width and bit count (64-bit, never overflows for
 // widths that fit a LONG).
 uint64_t ImageStride(int64_t width, int bitCount);
@@ -17,7 +31,7 @@ uint64_t ImageStride(int64_t width, int bitCount);
 int ImageColorCount(const BITMAPINFOHEADER* header);
 
 // Bytes a record of this geometry needs, or 0 when it is not representable or
-// would exceed kMaxImageBytes.
+// would exceed the limits in force.
 uint64_t ImageBlockBytes(int64_t width, int64_t height, int bitCount, int colors);
 
 // The colour-table entry a pixel index names. Files may declare fewer colours

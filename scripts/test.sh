@@ -11,7 +11,8 @@
 # Environment: FUZZ_RUNS (inputs per fuzz target, default 20000), FUZZ_MAX_TIME
 # (seconds a fuzz target may run at most, default 60; the run stops at whichever
 # limit comes first), FUZZ_TIMEOUT (seconds one input may take, default 60),
-# JOBS (build and test parallelism, default the number of cores).
+# JOBS (build and test parallelism, default the number of cores), DIFFERENTIAL_COUNT
+# (random pictures per format of the differential test, default 10).
 #
 # Also checks that the C++ sources are formatted with clang-format (a warning
 # unless FORMAT_CHECK=strict).
@@ -151,8 +152,11 @@ fuzz_target() {
     else
         echo "($name has no seed corpus in tests/fuzz/corpus/$name)"
     fi
+    # The format's dictionary, when it has one (tests/fuzz/dict).
+    local dict
+    dict=$(source "$top/tests/fuzz/lib.sh" && fuzz_dictionary "$name")
     (cd "$work" && "$exe" -runs="$fuzz_runs" -max_total_time="$fuzz_max_time" \
-        -timeout="$fuzz_timeout" -rss_limit_mb=2048 \
+        -timeout="$fuzz_timeout" -rss_limit_mb=2048 ${dict:+-dict="$dict"} \
         -artifact_prefix="$work/artifacts/" -print_final_stats=1 corpus)
 }
 
@@ -163,8 +167,13 @@ step "format" format_check
 # Native build and suites (g++).
 if step "build native" build_native build/native gcc g++ -DCMAKE_BUILD_TYPE=Release -DZENDRA_TESTS=ON; then
     step "tests native" run_ctest build/native
+    # Random pictures from netpbm and ImageMagick, decoded by them and by us
+    # (DIFFERENTIAL_COUNT per format, default 10).
+    step "differential native" tests/interop/differential --count "${DIFFERENTIAL_COUNT:-10}" \
+        --cli build/native/zendra-cli
 else
     not_run "tests native" "build native"
+    not_run "differential native" "build native"
 fi
 
 # Sanitizers and fuzz targets (clang).

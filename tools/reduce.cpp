@@ -25,7 +25,7 @@ bool AllocBlock(Block* block, uint64_t bytes) {
     block->handle = nullptr;
     block->data = nullptr;
     // Larger than any picture may be: refused like a failed allocation.
-    if (bytes == 0 || bytes > kMaxImageBytes) return false;
+    if (bytes == 0 || bytes > PictureByteLimit()) return false;
     block->handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(bytes));
     if (!block->handle) return false;
     block->data = GlobalLock(block->handle);

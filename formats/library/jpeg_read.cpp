@@ -94,7 +94,7 @@ bool Decode(JpegReadJob* job) {
     jpeg_create_decompress(info);
     // Whole-image buffers (progressive and multi-scan files) stay within the
     // limit every picture keeps to.
-    info->mem->max_memory_to_use = long(kMaxImageBytes);
+    info->mem->max_memory_to_use = long(PictureByteLimit());
     jpeg_stdio_src(info, job->file);
     jpeg_read_header(info, TRUE);
     if (job->text) WriteInfo(job);

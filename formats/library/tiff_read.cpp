@@ -232,7 +232,7 @@ enum Outcome {
 Outcome ReadStrips(TIFF* tif, const Decode* d) {
     const uint64_t lineBytes = uint64_t(TIFFScanlineSize64(tif));
     const uint64_t need = SourceBytes(d, d->f->width);
-    if (lineBytes < need || lineBytes > kMaxImageBytes) return READ_REFUSED;
+    if (lineBytes < need || lineBytes > PictureByteLimit()) return READ_REFUSED;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(lineBytes));
     if (!block) return READ_NO_BUFFER;
     BYTE* line = static_cast<BYTE*>(GlobalLock(block));
@@ -255,7 +255,7 @@ Outcome ReadTiles(TIFF* tif, const Decode* d) {
     if (f->tileWidth == 0 || f->tileLength == 0) return READ_REFUSED;
     const uint64_t tileBytes = uint64_t(TIFFTileSize64(tif));
     const uint64_t tileRowBytes = uint64_t(TIFFTileRowSize64(tif));
-    if (tileRowBytes < SourceBytes(d, f->tileWidth) || tileBytes > kMaxImageBytes ||
+    if (tileRowBytes < SourceBytes(d, f->tileWidth) || tileBytes > PictureByteLimit() ||
         tileBytes / f->tileLength < tileRowBytes)
         return READ_REFUSED;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(tileBytes));

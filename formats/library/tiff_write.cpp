@@ -182,7 +182,7 @@ bool WriteStrips(TIFF* tif, const Source* s, const Form& form) {
     const uint64_t stripBytes = uint64_t(TIFFStripSize64(tif));
     const uint64_t lineBytes = stripBytes / rows;
     const uint64_t rowBytes = FileRowBytes(s, form);
-    if (lineBytes < rowBytes || stripBytes > kMaxImageBytes) return false;
+    if (lineBytes < rowBytes || stripBytes > PictureByteLimit()) return false;
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(stripBytes));
     if (!block) return false;
     BYTE* strip = static_cast<BYTE*>(GlobalLock(block));
@@ -227,11 +227,12 @@ bool WriteTiles(TIFF* tif, const Source* s, const Form& form) {
     const uint64_t tileBytes = uint64_t(TIFFTileSize64(tif));
     const uint64_t tileRowBytes = uint64_t(TIFFTileRowSize64(tif));
     const uint64_t rowBytes = FileRowBytes(s, form);
-    if (tileRowBytes == 0 || tileBytes / tileLength < tileRowBytes || tileBytes > kMaxImageBytes)
+    if (tileRowBytes == 0 || tileBytes / tileLength < tileRowBytes ||
+        tileBytes > PictureByteLimit())
         return false;
     // One band of converted rows, as tall as a tile, serves every tile across.
     const uint64_t bandBytes = rowBytes * tileLength;
-    if (bandBytes > kMaxImageBytes) return false;
+    if (bandBytes > PictureByteLimit()) return false;
     HGLOBAL tileBlock = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(tileBytes));
     HGLOBAL bandBlock =
         tileBlock ? GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, SIZE_T(bandBytes)) : nullptr;

@@ -291,7 +291,9 @@ ReaderResult ReadPcx(ByteReader* bytes, HWND owner, char* text) {
         DecodeWords(&source, pixels, stride, width, height, bytesPerLine);
     } else if (recordBits == 8) {
         DecodeBytePlanes(&source, pixels, stride, width, height, 1, bytesPerLine);
-    } else if (bits != 1 && bits != 2 && bits != 4 && bits != 8) {
+    } else if ((bits != 1 && bits != 2 && bits != 4 && bits != 8) || planes == 0) {
+        // No planes would have every row take no data: a 128-byte file
+        // would clear a line of up to half a megabyte 65535 times.
         ReportError(owner, "Unrecognized File Structure");
         reported = true;
     } else {

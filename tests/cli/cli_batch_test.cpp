@@ -1,6 +1,7 @@
 // zendra-cli convert --outdir: batch conversion with one worker process per
-// file: failures reported per file, -j results, hanging and crashing workers,
-// the progress line, overwriting, and output names taken twice.
+// file: failures reported per file, -j results, hanging and crashing workers
+// and their temporary files, Ctrl-C, the progress line, overwriting, output
+// names taken twice; and the limits for untrusted pictures.
 #include "unit/test_util.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <set>
 #include <string>
 #include <sys/stat.h>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -331,4 +333,206 @@ TEST(CliBatch, UsageErrors) {
         EXPECT_EQ(run.err.find("zendra-cli: "), 0u) << c.args;
     }
     EXPECT_TRUE(Names(out).empty());
+}
+
+namespace {
+// The picture of a (seed 1, 6 x 4 pixels) in every format zendra-cli writes
+// that reads back with the same size, made by zendra-cli itself.
+std::vector<std::string> EveryFormat(const std::string& dir) {
+    std::string bmp = Picture(dir, "a.bmp", 1);
+    std::vector<std::string> files = {bmp};
+    for (const char* ext : {"pcx", "tga", "png", "tif", "jpg", "iff"}) {
+        std::string path = dir + "/a." + ext;
+        EXPECT_EQ(RunCli("convert " + Quoted(bmp) + " " + Quoted(path)).status, 0) << ext;
+        files.push_back(path);
+    }
+    return files;
+}
+
+// A run-length Targa of 6000 x 6000 24-bit pixels in 1.1 MB: its record
+// takes 108 MB.
+Bytes BigTarga() {
+    Bytes b = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x70, 0x17, 0x70, 0x17, 24, 0};
+    for (int i = 0; i < 6000 * 6000 / 128; i++) b.insert(b.end(), {0xFF, 0x10, 0x20, 0x30});
+    return b;
+}
+
+bool Sanitized() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return true;
+#endif
+#endif
+    return false;
+}
+
+// The temporary files zendra-cli left in dir.
+std::set<std::string> Temporaries(const std::string& dir) {
+    std::set<std::string> found;
+    for (const std::string& name : Names(dir))
+        if (name.compare(0, 8, ".zendra-") == 0) found.insert(name);
+    return found;
+}
+
+// True while a process whose command line mentions text is alive.
+bool ProcessMentioning(const std::string& text) {
+    DIR* d = opendir("/proc");
+    bool found = false;
+    while (dirent* e = d ? readdir(d) : nullptr) {
+        if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+        Bytes cmd = ReadWholeFile(std::string("/proc/") + e->d_name + "/cmdline");
+        std::replace(cmd.begin(), cmd.end(), BYTE(0), BYTE(' '));
+        if (std::string(cmd.begin(), cmd.end()).find(text) != std::string::npos &&
+            std::to_string(getpid()) != e->d_name)
+            found = true;
+    }
+    if (d) closedir(d);
+    return found;
+}
+} // namespace
+
+TEST(CliLimits, MaxPixelsRefusesEveryFormatBeforeReading) {
+    std::string in = Folder("pixels-in"), out = Folder("pixels-out");
+    for (const std::string& file : EveryFormat(in)) {
+        BatchRun fits = RunCli("info --max-pixels 24 " + Quoted(file));
+        EXPECT_EQ(fits.status, 0) << file << "\n" << fits.err;
+        BatchRun refused = RunCli("info --max-pixels=23 " + Quoted(file));
+        EXPECT_EQ(refused.status, 1) << file;
+        EXPECT_NE(refused.err.find("zendra-cli: " + file +
+                                   ": 6 x 4 pixels is more than --max-pixels 23 allows\n"),
+                  std::string::npos)
+            << refused.err;
+        std::string output = out + "/x.bmp";
+        BatchRun convert = RunCli("convert --max-pixels 23 " + Quoted(file) + " " + Quoted(output));
+        EXPECT_EQ(convert.status, 1) << file;
+        EXPECT_NE(convert.err.find("pixels is more than --max-pixels 23 allows"), std::string::npos)
+            << convert.err;
+        EXPECT_FALSE(FileExists(output)) << file;
+    }
+    // A hostile header is refused by the limit as well, and a batch hands
+    // the limit to every worker.
+    std::string hostile = Write(in + "/hostile.bmp", HugeHeader());
+    std::string small = Picture(in, "small.bmp", 0); // 5 x 3
+    BatchRun batch = RunCli("convert --to bmp --max-pixels 15 --outdir " + Quoted(out) + " " +
+                            Quoted(in + "/a.bmp") + " " + Quoted(hostile) + " " + Quoted(small));
+    EXPECT_EQ(batch.status, 1) << batch.err;
+    EXPECT_NE(batch.err.find(hostile + ": 100000 x 100000 pixels is more than --max-pixels 15"),
+              std::string::npos)
+        << batch.err;
+    EXPECT_NE(batch.err.find("a.bmp: 6 x 4 pixels is more than"), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("converted 1 of 3 files"), std::string::npos) << batch.err;
+    EXPECT_EQ(Names(out), (std::set<std::string>{"small.bmp"}));
+}
+
+TEST(CliLimits, MaxMemoryIsTheSystemsLimitOnEachWorker) {
+    if (Sanitized()) GTEST_SKIP() << "the sanitizers reserve more address space than any limit";
+    std::string in = Folder("memory-in"), out = Folder("memory-out");
+    std::string big = Write(in + "/big.tga", BigTarga());
+    std::string small = Picture(in, "small.bmp", 3);
+    // Without a limit the picture reads.
+    EXPECT_EQ(RunCli("info " + Quoted(big)).status, 0);
+    BatchRun batch = RunCli("convert --to bmp --max-memory 64 --outdir " + Quoted(out) + " " +
+                            Quoted(big) + " " + Quoted(small));
+    EXPECT_EQ(batch.status, 1) << batch.err;
+    EXPECT_NE(batch.err.find("zendra-cli: " + big + ": Memory Allocation Error"), std::string::npos)
+        << batch.err;
+    EXPECT_NE(batch.err.find("converted 1 of 2 files"), std::string::npos) << batch.err;
+    EXPECT_EQ(Names(out), (std::set<std::string>{"small.bmp"}));
+
+    BatchRun single =
+        RunCli("convert --max-memory=64 " + Quoted(big) + " " + Quoted(out + "/single.bmp"));
+    EXPECT_EQ(single.status, 1) << single.err;
+    EXPECT_NE(single.err.find("Memory Allocation Error"), std::string::npos) << single.err;
+    EXPECT_FALSE(FileExists(out + "/single.bmp"));
+}
+
+TEST(CliLimits, UsageErrors) {
+    std::string in = Folder("limits-usage");
+    std::string a = Quoted(Picture(in, "a.bmp", 2));
+    std::string o = " " + Quoted(in + "/o.bmp");
+    struct Case {
+        std::string args;
+        const char* err;
+    } cases[] = {
+        {"convert --max-pixels 0 " + a + o,
+         "--max-pixels takes a number of pixels above 0, not '0'"},
+        {"convert --max-pixels -5 " + a + o, "not '-5'"},
+        {"convert --max-pixels=1e6 " + a + o, "not '1e6'"},
+        {"convert --max-memory 0 " + a + o, "--max-memory takes a number of megabytes"},
+        {"convert --max-memory 1048577 " + a + o, "not '1048577'"},
+        {"convert " + a + o + " --max-memory", "option requires an argument: '--max-memory'"},
+        {"info --max-pixels x " + a, "not 'x'"},
+        {"info --max-memory 64 " + a, "--max-memory goes with convert"},
+    };
+    for (const Case& c : cases) {
+        BatchRun run = RunCli(c.args);
+        EXPECT_EQ(run.status, 2) << c.args << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << c.args << "\n" << run.err;
+    }
+    EXPECT_FALSE(FileExists(in + "/o.bmp"));
+}
+
+TEST(CliBatch, KilledAndCrashedWorkersLeaveNoTemporaryFiles) {
+    std::string in = Folder("temps-in"), out = Folder("temps-out");
+    std::string args = "convert --to bmp --timeout 2 -j 2 --outdir " + Quoted(out);
+    for (const char* name : {"a.bmp", "slow.bmp", "crash.bmp", "b.bmp"})
+        args += " " + Quoted(Picture(in, name, uint32_t(name[0])));
+    const std::string hooks =
+        "ZENDRA_TEST_HANG_WRITING=slow.bmp ZENDRA_TEST_CRASH_WRITING=crash.bmp";
+    // A worker on its own leaves its temporary file where it stopped...
+    BatchRun alone = RunCli("convert --worker --to bmp -- " + Quoted(in + "/crash.bmp") + " " +
+                                Quoted(out + "/crash.bmp"),
+                            hooks);
+    EXPECT_NE(alone.status, 0);
+    EXPECT_EQ(Temporaries(out).size(), 1u);
+    EXPECT_EQ(std::system(("rm -f " + Quoted(out) + "/.zendra-*").c_str()), 0);
+    ASSERT_TRUE(Names(out).empty());
+    // ...which the batch removes when the worker is killed or crashes.
+    BatchRun run = RunCli(args, hooks);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(in + "/slow.bmp: timed out after 2 s"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(in + "/crash.bmp: killed by signal 6"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("converted 2 of 4 files"), std::string::npos) << run.err;
+    EXPECT_EQ(Names(out), (std::set<std::string>{"a.bmp", "b.bmp"}));
+}
+
+TEST(CliBatch, InterruptStopsWorkersAndRemovesTheirFiles) {
+    std::string in = Folder("interrupt-in"), out = Folder("interrupt-out");
+    std::vector<std::string> files;
+    for (const char* name : {"a.bmp", "slow.bmp", "b.bmp", "c.bmp"})
+        files.push_back(Picture(in, name, uint32_t(name[0])));
+    std::string errFile = TestDir() + "/interrupt-stderr.txt";
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("ZENDRA_TEST_HANG_WRITING", "slow.bmp", 1);
+        FILE* err = std::freopen(errFile.c_str(), "w", stderr);
+        if (!err) _exit(127);
+        std::vector<const char*> argv = {ZENDRA_CLI, "convert", "--to",     "bmp",
+                                         "-j",       "1",       "--outdir", out.c_str()};
+        for (const std::string& f : files) argv.push_back(f.c_str());
+        argv.push_back(nullptr);
+        execv(ZENDRA_CLI, const_cast<char**>(argv.data()));
+        _exit(127);
+    }
+    // Once the slow worker has made its temporary file, the batch is interrupted.
+    for (int i = 0; i < 200 && Temporaries(out).empty(); i++) usleep(50000);
+    EXPECT_EQ(Temporaries(out).size(), 1u);
+    EXPECT_TRUE(ProcessMentioning(in + "/slow.bmp"));
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    Bytes err = ReadWholeFile(errFile);
+    std::string text(err.begin(), err.end());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status << "\n" << text;
+    EXPECT_NE(text.find("zendra-cli: " + files[1] + ": stopped (interrupted)\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("zendra-cli: interrupted: converted 1 of 4 files (1 stopped, 2 not "
+                        "started)\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(Names(out), (std::set<std::string>{"a.bmp"}));
+    EXPECT_FALSE(ProcessMentioning(in + "/slow.bmp")) << "the worker is gone";
 }

@@ -1,6 +1,7 @@
 // libFuzzer target: the GIF reader on arbitrary bytes, called as the loader
 // calls it (the file at offset 0, the frame counter and the delay reset), and
-// the record that comes out checked as the loader checks it.
+// the record that comes out checked as the loader checks it, then a writer of
+// the table on it.
 //
 // The seed corpus (corpus/fuzz_gif) holds small files from netpbm's pamtogif
 // (plain, interlaced, sorted, uncompressed-style and full-table-kept codes)
@@ -12,19 +13,10 @@
 #include "core/state.h"
 #include "formats/native/gif.h"
 
-namespace {
-void RemoveScratch() {
-    std::remove(fuzz::ScratchPath("gif", ".gif").c_str());
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = fuzz::ScratchPath("gif", ".gif");
-    static const int cleanup = std::atexit(RemoveScratch);
-    (void)cleanup;
-    SetMessageSink(fuzz::Quiet);
-    if (!fuzz::WriteInput(input, data, size)) return 0;
-    HFILE file = _lopen(input.c_str(), OF_READ);
+    const fuzz::ScratchFiles& scratch = fuzz::Scratch("gif", ".gif");
+    if (!fuzz::WriteInput(scratch.input, data, size)) return 0;
+    HFILE file = _lopen(scratch.input.c_str(), OF_READ);
     if (file == HFILE_ERROR) return 0;
     char text[INFO_TEXT_SIZE];
     text[0] = 0;
@@ -37,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     if (h->biBitCount != 8 || h->biClrUsed < 2 || g_gif.frameCount != 1) std::abort();
     GlobalUnlock(image);
+    fuzz::RunWriters(image, scratch.output, data, size);
     GlobalFree(image);
     return 0;
 }

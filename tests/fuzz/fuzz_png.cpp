@@ -2,7 +2,8 @@
 // calls it (by file name), then the writer, plain and Adam7, on the picture
 // that comes out and the reader again on what it wrote, which must give the
 // same pixels (a 4-bit gray table is written as its top bits and pixels
-// past the colour table as their low bits, so those are not compared).
+// past the colour table as their low bits, so those are not compared), then
+// another writer of the table.
 //
 // The seed corpus (corpus/fuzz_png, made by make_corpus_jpeg_png.sh) holds
 // small files of every colour type and depth from netpbm and ImageMagick,
@@ -14,11 +15,6 @@
 #include <cstring>
 
 namespace {
-void RemoveScratch() {
-    std::remove(fuzz::ScratchPath("png", ".png").c_str());
-    std::remove(fuzz::ScratchPath("png-out", ".png").c_str());
-}
-
 // The record as the loader checks it; PNG records are never 16- or 32-bit.
 void CheckRecord(HGLOBAL image) {
     fuzz::CheckRecord(image);
@@ -83,33 +79,20 @@ void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = fuzz::ScratchPath("png", ".png");
-    static const std::string output = fuzz::ScratchPath("png-out", ".png");
-    static const int cleanup = std::atexit(RemoveScratch);
-    (void)cleanup;
+    const fuzz::ScratchFiles& scratch = fuzz::Scratch("png", ".png");
+    const std::string& output = scratch.output;
     // The library's messages gather in a buffer instead of a write each.
     static const int buffered = setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
     (void)buffered;
-    SetMessageSink(fuzz::Quiet);
-    // Pictures of many millions of pixels cost the fuzzer seconds each in
-    // zero-filled memory and take nothing from the reader that small ones
-    // do not; the unit tests cover the size limit.
-    if (size >= 24) {
-        uint64_t width =
-            uint64_t(data[16]) << 24 | uint64_t(data[17]) << 16 | data[18] << 8 | data[19];
-        uint64_t height =
-            uint64_t(data[20]) << 24 | uint64_t(data[21]) << 16 | data[22] << 8 | data[23];
-        if (width * height > (1u << 22)) return 0;
-    }
-    if (!fuzz::WriteInput(input, data, size)) return 0;
+    if (!fuzz::WriteInput(scratch.input, data, size)) return 0;
 
-    HGLOBAL image = Read(input);
+    HGLOBAL image = Read(scratch.input);
     if (!image) return 0;
     CheckRecord(image);
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const uint64_t pixels = uint64_t(h->biWidth) * uint64_t(h->biHeight);
     GlobalUnlock(image);
-    if (pixels <= (1u << 16)) {
+    if (pixels <= fuzz::kWriterPixels) {
         for (int interlace = 0; interlace < 2; interlace++) {
             if (WritePng(output.c_str(), image, interlace) != 1) std::abort();
             HGLOBAL again = Read(output);
@@ -118,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CheckRoundTrip(image, again);
             GlobalFree(again);
         }
+        fuzz::RunWriters(image, output, data, size);
     }
     GlobalFree(image);
     return 0;

@@ -2,7 +2,8 @@
 // calls it (by file name), then the writer, LZW in strips and Deflate in
 // tiles, on the picture that comes out, and the reader again on what it
 // wrote, which must give the same colours (a 4-bit gray ramp is written as
-// its top bits, so it is not compared) and, above 8 bits, the same bytes.
+// its top bits, so it is not compared) and, above 8 bits, the same bytes;
+// then another writer of the table.
 //
 // The seed corpus (corpus/fuzz_tiff, made by make_corpus_tiff.sh) holds small
 // files of every compression the reader decodes, in strips and tiles,
@@ -12,37 +13,15 @@
 
 #include "formats/library/tiff_format.h"
 
-#include <tiffio.h>
-
 #include <cstring>
 
 namespace {
-void RemoveScratch() {
-    std::remove(fuzz::ScratchPath("tiff", ".tif").c_str());
-    std::remove(fuzz::ScratchPath("tiff-out", ".tif").c_str());
-}
-
 HGLOBAL Read(const std::string& path) {
     static char text[500];
     text[0] = 0;
     HGLOBAL image = ReadTiff(path.c_str(), nullptr, text, 32).image;
     if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
     return image;
-}
-
-// Pictures of many millions of pixels cost the fuzzer seconds each in
-// zero-filled memory and take nothing from the reader that small ones do
-// not; the unit tests cover the size limit.
-bool Small(const std::string& path) {
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-    TIFF* tif = TIFFOpen(path.c_str(), "rc");
-    if (!tif) return true;
-    uint32_t width = 0, height = 0;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    TIFFClose(tif);
-    return uint64_t(width) * height <= (1u << 22);
 }
 
 uint32_t Colour(BITMAPINFOHEADER* h, int64_t x, int64_t y) {
@@ -92,21 +71,17 @@ void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = fuzz::ScratchPath("tiff", ".tif");
-    static const std::string output = fuzz::ScratchPath("tiff-out", ".tif");
-    static const int cleanup = std::atexit(RemoveScratch);
-    (void)cleanup;
-    SetMessageSink(fuzz::Quiet);
-    if (!fuzz::WriteInput(input, data, size)) return 0;
-    if (!Small(input)) return 0;
+    const fuzz::ScratchFiles& scratch = fuzz::Scratch("tiff", ".tif");
+    const std::string& output = scratch.output;
+    if (!fuzz::WriteInput(scratch.input, data, size)) return 0;
 
-    HGLOBAL image = Read(input);
+    HGLOBAL image = Read(scratch.input);
     if (!image) return 0;
     fuzz::CheckRecord(image);
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const uint64_t pixels = uint64_t(h->biWidth) * uint64_t(h->biHeight);
     GlobalUnlock(image);
-    if (pixels <= (1u << 16)) {
+    if (pixels <= fuzz::kWriterPixels) {
         const int forms[2][2] = {{5, 0}, {32946, 1}};
         for (const auto& form : forms) {
             if (WriteTiff(output.c_str(), form[0], form[1], image) != 1) std::abort();
@@ -116,6 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             CheckRoundTrip(image, again);
             GlobalFree(again);
         }
+        fuzz::RunWriters(image, output, data, size);
     }
     GlobalFree(image);
     return 0;

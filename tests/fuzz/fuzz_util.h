@@ -1,14 +1,23 @@
-// Shared by the GIF and Sun icon fuzz targets: message boxes answered at
-// once, the input in a scratch file of this process, and the record checked
-// as the loader checks it.
+// Shared by the fuzz targets: the lowered picture limit, message boxes
+// answered at once, the input in a scratch file of this process, the record
+// checked as the loader checks it, and the writers of the format table run
+// on it.
 #pragma once
 
+#include "core/format_table.h"
 #include "core/image.h"
+#include "core/loader.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
+
+// The block limit of the fuzz builds (bytes); the build sets it.
+#ifndef ZENDRA_FUZZ_PICTURE_LIMIT
+#define ZENDRA_FUZZ_PICTURE_LIMIT (16u << 20)
+#endif
 
 namespace fuzz {
 
@@ -16,11 +25,39 @@ inline int Quiet(HWND, const char*, const char*, UINT) {
     return IDOK;
 }
 
-// The scratch file's path ("zendra-fuzz-NAME-PID.EXT" in the temporary folder).
+// The scratch file's path ("zendra-fuzz-NAME-PID.EXT"), in memory where the
+// system has a folder for it: a file rewritten on disk for every input is
+// flushed on every close (ext4 does so for truncated files), which holds
+// the fuzzer at a few hundred inputs a second.
 inline std::string ScratchPath(const char* name, const char* extension) {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
-    return std::string(folder) + "zendra-fuzz-" + name + "-" + std::to_string(getpid()) + extension;
+    std::string folder = "/dev/shm/";
+    if (access("/dev/shm", W_OK) != 0) {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        folder = temp;
+    }
+    return folder + "zendra-fuzz-" + name + "-" + std::to_string(getpid()) + extension;
+}
+
+// The input and output scratch files of a target, removed when it exits.
+struct ScratchFiles {
+    std::string input, output;
+};
+
+inline ScratchFiles g_scratch;
+
+inline void RemoveScratch() {
+    std::remove(g_scratch.input.c_str());
+    std::remove(g_scratch.output.c_str());
+}
+
+inline const ScratchFiles& Scratch(const char* name, const char* extension) {
+    if (g_scratch.input.empty()) {
+        g_scratch.input = ScratchPath(name, extension);
+        g_scratch.output = ScratchPath((std::string(name) + "-out").c_str(), extension);
+        std::atexit(RemoveScratch);
+    }
+    return g_scratch;
 }
 
 inline bool WriteInput(const std::string& path, const uint8_t* data, size_t size) {
@@ -30,19 +67,83 @@ inline bool WriteInput(const std::string& path, const uint8_t* data, size_t size
     return std::fclose(f) == 0;
 }
 
-// What the loader would accept, with every byte the record claims in place
-// (pages of pictures above 16 MB only at the ends: touching a gigabyte of
-// rows the decoder never reached only costs time). Ends the run otherwise.
-inline void CheckRecord(HGLOBAL image) {
+// A reader that takes the loader's byte reader, called as the loader calls it
+// (the file at offset 0, the 2048-byte read buffer lent).
+inline HGLOBAL ReadBuffered(BufferedReader reader, const std::string& path) {
+    static BYTE buffer[READ_BUFFER_SIZE];
+    static char text[500];
+    HFILE file = _lopen(path.c_str(), OF_READ);
+    if (file == HFILE_ERROR) return nullptr;
+    text[0] = 0;
+    ByteReader in;
+    OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
+    HGLOBAL image = reader(&in, nullptr, text).image;
+    _lclose(file);
+    if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
+    return image;
+}
+
+// What the loader would accept, with every byte the record claims in place:
+// the block is one allocation, so its first and last pixel bytes show the
+// sanitizer whether it is as long as the header says (touching every page
+// between only costs the fuzzer page faults). Ends the run otherwise;
+// returns the number of pixels.
+inline uint64_t CheckRecord(HGLOBAL image) {
     if (!IsValidImageRecord(image)) std::abort();
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
     const BYTE* p = ImagePixels(h);
     const uint64_t n = ImageStride(h->biWidth, h->biBitCount) * uint64_t(h->biHeight);
     volatile unsigned sum = p[0];
-    if (n <= (1u << 24))
-        for (uint64_t i = 0; i < n; i += 4096) sum = sum + p[i];
     sum = sum + p[n - 1];
+    const uint64_t pixels = uint64_t(h->biWidth) * uint64_t(h->biHeight);
     GlobalUnlock(image);
+    return pixels;
+}
+
+// Pictures up to this many pixels go through the writers (the target's own
+// round trip and one of the table); larger ones only cost time there.
+const uint64_t kWriterPixels = 1u << 12;
+
+inline uint64_t Hash(const uint8_t* data, size_t size) {
+    uint64_t h = 14695981039346656037ull;
+    for (size_t i = 0; i < size; i++) h = (h ^ data[i]) * 1099511628211ull;
+    return h;
+}
+
+inline uint64_t BlockHash(HGLOBAL image) {
+    const uint8_t* p = static_cast<const uint8_t*>(GlobalLock(image));
+    const uint64_t h = Hash(p, GlobalSize(image));
+    GlobalUnlock(image);
+    return h;
+}
+
+// One writer entry of the format table, chosen by the input's bytes (so that
+// a run is repeatable and every writer gets its share of the inputs at the
+// cost of one write each), on the record, with the entry's options: it may
+// refuse it, but not fail otherwise, change it or leave it invalid.
+inline void RunWriters(HGLOBAL image, const std::string& path, const uint8_t* data, size_t size) {
+    if (CheckRecord(image) > kWriterPixels) return;
+    const WriterEntry* entries[64];
+    size_t count = 0;
+    for (int r = 0; r < FORMAT_ROW_COUNT; r++) {
+        const FormatWriting& w = g_formats[r].writing;
+        for (int e = 0; e < w.count && count < 64; e++)
+            if (w.entries[e].write) entries[count++] = &w.entries[e];
+    }
+    if (count == 0) return;
+    const WriterEntry& entry = *entries[Hash(data, size) % count];
+    const uint64_t before = BlockHash(image);
+    const WriteResult result = entry.write(image, path.c_str(), entry.option1, entry.option2);
+    if (result != WRITE_OK && result != WRITE_FAILED) std::abort();
+    if (!IsValidImageRecord(image) || BlockHash(image) != before) std::abort();
 }
 
 } // namespace fuzz
+
+// Before the first input: hostile sizes are refused at the lowered limit
+// instead of costing the fuzzer a gigabyte each.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    LowerPictureByteLimit(ZENDRA_FUZZ_PICTURE_LIMIT);
+    SetMessageSink(fuzz::Quiet);
+    return 0;
+}

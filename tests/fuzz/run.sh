@@ -11,4 +11,6 @@ bin="$top/build/sanitize/tests/$target"
 corpus="$top/build/fuzz-corpus/$target"
 mkdir -p "$corpus" "$top/build/fuzz-crashes"
 cp -n "$top/tests/fuzz/corpus/$target/"* "$corpus/" 2>/dev/null || true
-exec "$bin" -max_total_time="$seconds" -max_len=65536 -artifact_prefix="$top/build/fuzz-crashes/" "$corpus"
+dict=$(source "$top/tests/fuzz/lib.sh" && fuzz_dictionary "$target")
+exec "$bin" -max_total_time="$seconds" -max_len=65536 ${dict:+-dict="$dict"} \
+    -artifact_prefix="$top/build/fuzz-crashes/" "$corpus"

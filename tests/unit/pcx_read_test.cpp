@@ -500,6 +500,12 @@ TEST(PcxReader, FilesThatLie) {
     wide16.planes = 2;
     PcxHead rgb = eight;
     rgb.planes = 3;
+    PcxHead noPlanes;
+    noPlanes.bits = 1;
+    noPlanes.planes = 0;
+    noPlanes.width = 1;
+    noPlanes.height = 65535;
+    noPlanes.bytesPerLine = 65535;
     Bytes manyPlaneBytes;
     for (int k = 0; k < 255; k++) manyPlaneBytes.push_back(k < 4 ? BYTE(0x80 >> k) : 0xAA);
     struct Case {
@@ -528,6 +534,11 @@ TEST(PcxReader, FilesThatLie) {
         {"3 bits per pixel", with(three, {1, 2, 3}), "Unrecognized File Structure", true, {}},
         {"0 bits per pixel", with(zeroBits, {1, 2, 3}), "Unrecognized File Structure", true, {}},
         {"16 bits in 2 planes", with(wide16, {1, 2, 3}), "Unrecognized File Structure", true, {}},
+        {"no planes, 65535 rows of 65535 bytes",
+         with(noPlanes, {}),
+         "Unrecognized File Structure",
+         true,
+         {}},
         {"data ends inside the second row",
          with(rgb, {0xC4, 9, 0xC4, 8, 0xC4, 7, 0xC2, 1}),
          "",

@@ -337,7 +337,8 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
         ReleaseCurrentPicture();
         return 1;
     }
-    if (g_viewKind != KIND_RASTER) {
+    // Icon files of several images and animated cursors convert the picture shown first.
+    if (g_viewKind != KIND_RASTER && g_viewKind != KIND_ICON_CYCLE && g_viewKind != KIND_ANI) {
         std::fprintf(stderr, "%s: %s: not a raster picture; it cannot be converted\n", kProgram,
                      input);
         ReleaseCurrentPicture();

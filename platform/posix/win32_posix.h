@@ -189,3 +189,31 @@ BOOL KillTimer(HWND window, UINT_PTR id);
 BOOL InvalidateRect(HWND window, const void* rect, BOOL erase);
 BOOL DeleteMetaFile(HMETAFILE metafile);
 BOOL DeleteEnhMetaFile(HENHMETAFILE metafile);
+
+// Drawing into memory: a memory context holding a 32-bit device-independent
+// bitmap, filled, drawn on with the AND, XOR and copy raster operations at
+// one-to-one size, and read back (the icon composition).
+typedef struct BitmapObject* HBITMAP;
+#define DIB_RGB_COLORS 0
+#define SRCCOPY 0x00CC0020u
+#define SRCAND 0x008800C6u
+#define SRCINVERT 0x00660046u
+#define BLACKNESS 0x00000042u
+#define WHITENESS 0x00FF0062u
+
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL background);
+UINT RealizePalette(HDC dc);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int sourceY,
+                  int sourceWidth, int sourceHeight, const void* bits, const BITMAPINFO* info,
+                  UINT usage, DWORD rop);
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info,
+              UINT usage);
+BOOL GdiFlush();

@@ -12,7 +12,8 @@
 // had is reported in a message box. The display depth is not used.
 HGLOBAL ReadPng(const char* name, HWND owner, char* text, int displayDepth);
 
-// The same for a PNG file held in memory (the PNG entries of icon files).
+// The same for a PNG file held in memory (the PNG entries of icon files),
+// without gamma correction, as icons are drawn.
 HGLOBAL ReadPngBytes(const BYTE* data, size_t size, char* text);
 
 // Writes the record, Adam7-interlaced when interlace is 1. 1 when the whole

@@ -21,6 +21,7 @@ struct PngReadJob {
     FILE* file;       // the file, or null for bytes in memory:
     const BYTE* data; // a PNG file held in memory (an icon's entry)
     size_t size, used;
+    bool plain; // no gamma correction: alpha composited in the file's own values
     char* text;
     png_structp png;
     png_infop info;
@@ -191,7 +192,14 @@ PngOutcome Decode(PngReadJob* job) {
 
     if (type == PNG_COLOR_TYPE_PALETTE) TakePalette(job);
     SetBackground(png, info, type, depth);
-    const PngGammaChoice gamma = SetGamma(job, type, depth);
+    PngGammaChoice gamma;
+    if (job->plain) {
+        // Icons are drawn as their values say, whatever gamma a file states.
+        gamma = ChoosePngGamma(true, false, 0);
+        png_set_gamma_fixed(png, PNG_FP_1, PNG_FP_1);
+    } else {
+        gamma = SetGamma(job, type, depth);
+    }
     if (depth == 16) png_set_strip_16(png);
     if (type == PNG_COLOR_TYPE_RGB || type == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
     const int passes = png_set_interlace_handling(png);
@@ -297,5 +305,6 @@ HGLOBAL ReadPngBytes(const BYTE* data, size_t size, char* text) {
     job.data = data;
     job.size = size;
     job.text = text;
+    job.plain = true;
     return RunPngJob(&job);
 }

@@ -99,12 +99,15 @@ void Usage(FILE* out) {
                  kProgram, kProgram, kProgram);
     std::string extensions;
     ForEachOutputExtension(AddExtension, &extensions);
-    PrintWrapped(out, "convert  ",
-                 "reads INPUT and writes it to OUTPUT in the format NAME, or in the format of "
-                 "OUTPUT's extension (" +
-                     extensions +
-                     "). With --outdir it converts every INPUT into DIR, under the INPUT's name "
-                     "with the extension of the format, each file in a process of its own.");
+    PrintWrapped(
+        out, "convert  ",
+        "reads INPUT and writes it to OUTPUT in the format NAME, or in the format of "
+        "OUTPUT's extension (" +
+            extensions +
+            "). With --outdir it converts every INPUT into DIR, under the INPUT's name "
+            "with the extension of the format, each file in a process of its own. Of an icon "
+            "file of several images or an animated cursor it writes the picture shown "
+            "first.");
     std::fprintf(out, "\n"
                       "Options:\n"
                       "  --to NAME   output format:");

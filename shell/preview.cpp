@@ -98,9 +98,7 @@ void LoadPreview(HWND dialog, int left, int top, int width, int height) {
     std::memcpy(g_fileName, name, sizeof name);
     LoadPictureFile(g_fileName, preview, depth);
     AdaptToDisplay(LOAD_PREVIEW);
-    // Raster pictures, and the first image of an icon cycle or animation.
-    if (g_viewKind == KIND_RASTER || g_viewKind == KIND_ICON_CYCLE || g_viewKind == KIND_ANI)
-        DrawPreviewPicture(dc);
+    if (g_viewKind == KIND_RASTER) DrawPreviewPicture(dc);
     ReleaseDC(preview, dc);
     StartAnimationTimer();
 }

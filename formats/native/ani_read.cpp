@@ -48,7 +48,7 @@ bool TakeHeader(const BYTE* data, int64_t length, int64_t* pos, Tables* t) {
     if (!t->sequence || !t->frames) return false;
     t->icons = int(icons);
     t->steps = int(steps);
-    AnimationStep* s = static_cast<AnimationStep*>(GlobalLock(t->sequence));
+    CursorStep* s = static_cast<CursorStep*>(GlobalLock(t->sequence));
     for (int k = 0; k < t->steps; k++) s[k] = {k, 10};
     GlobalUnlock(t->sequence);
     return true;
@@ -58,7 +58,7 @@ bool TakeHeader(const BYTE* data, int64_t length, int64_t* pos, Tables* t) {
 bool TakeSteps(const BYTE* data, int64_t length, int64_t* pos, Tables* t, bool rates) {
     *pos += 4;
     if (*pos + 4 * int64_t(t->steps) > length) return false;
-    AnimationStep* s = static_cast<AnimationStep*>(GlobalLock(t->sequence));
+    CursorStep* s = static_cast<CursorStep*>(GlobalLock(t->sequence));
     for (int k = 0; k < t->steps; k++) {
         const uint32_t value = Le32(data + *pos + 4 * k);
         if (rates)

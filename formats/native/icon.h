@@ -29,7 +29,7 @@ bool ComposeIconImage(HWND owner, const BITMAPINFO* color, const BYTE* colorBits
                       const BITMAPINFO* mask, const BYTE* maskBits, BITMAPINFOHEADER* out);
 
 // One step of an animated file's sequence table.
-struct AnimationStep {
+struct CursorStep {
     int32_t frame; // icon number, counted from 0
     uint32_t rate; // sixtieths of a second
 };

@@ -9,19 +9,8 @@
 
 #include "formats/native/icon.h"
 
-namespace {
-void RemoveScratch() {
-    std::remove(fuzz::ScratchPath("ani", ".ani").c_str());
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = fuzz::ScratchPath("ani", ".ani");
-    static const int cleanup = std::atexit(RemoveScratch);
-    (void)cleanup;
-    SetMessageSink(fuzz::Quiet);
-    if (!fuzz::WriteInput(input, data, size)) return 0;
-    HFILE file = _lopen(input.c_str(), OF_READ);
+    HFILE file = fuzz::OpenInput("ani", ".ani", data, size);
     if (file == HFILE_ERROR) return 0;
     char text[500];
     text[0] = 0;
@@ -34,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     if (frames <= 0 || steps <= 0 || !sequence || !table ||
-        GlobalSize(sequence) < sizeof(AnimationStep) * size_t(steps) ||
+        GlobalSize(sequence) < sizeof(CursorStep) * size_t(steps) ||
         GlobalSize(table) < sizeof(HGLOBAL) * size_t(frames))
         std::abort();
     HGLOBAL* f = static_cast<HGLOBAL*>(GlobalLock(table));

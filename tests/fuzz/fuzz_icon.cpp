@@ -11,19 +11,8 @@
 
 #include "formats/native/icon.h"
 
-namespace {
-void RemoveScratch() {
-    std::remove(fuzz::ScratchPath("icon", ".ico").c_str());
-}
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = fuzz::ScratchPath("icon", ".ico");
-    static const int cleanup = std::atexit(RemoveScratch);
-    (void)cleanup;
-    SetMessageSink(fuzz::Quiet);
-    if (!fuzz::WriteInput(input, data, size)) return 0;
-    HFILE file = _lopen(input.c_str(), OF_READ);
+    HFILE file = fuzz::OpenInput("icon", ".ico", data, size);
     if (file == HFILE_ERROR) return 0;
     char text[500];
     text[0] = 0;

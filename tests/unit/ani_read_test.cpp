@@ -34,10 +34,10 @@ Bytes Frames(const std::vector<Bytes>& icons) {
     return ListChunk("fram", content);
 }
 
-std::vector<AnimationStep> Steps() {
-    std::vector<AnimationStep> out;
+std::vector<CursorStep> Steps() {
+    std::vector<CursorStep> out;
     if (!g_sequenceTable) return out;
-    const AnimationStep* s = static_cast<const AnimationStep*>(GlobalLock(g_sequenceTable));
+    const CursorStep* s = static_cast<const CursorStep*>(GlobalLock(g_sequenceTable));
     out.assign(s, s + g_sequenceLength);
     GlobalUnlock(g_sequenceTable);
     return out;
@@ -67,7 +67,7 @@ TEST(AnimatedCursorRead, TablesAndTexts) {
     struct Case {
         const char* what;
         std::vector<Bytes> chunks;
-        std::vector<AnimationStep> steps;
+        std::vector<CursorStep> steps;
         std::vector<uint32_t> frames;
         int delay;
         uint32_t shown;

@@ -105,12 +105,15 @@ void Usage(FILE* out) {
                  kProgram, kProgram, kProgram);
     std::string extensions;
     ForEachOutputExtension(AddExtension, &extensions);
-    PrintWrapped(out, "convert  ",
-                 "reads INPUT and writes it to OUTPUT in the format NAME, or in the format of "
-                 "OUTPUT's extension (" +
-                     extensions +
-                     "). With --outdir it converts every INPUT into DIR, under the INPUT's name "
-                     "with the extension of the format, each file in a process of its own.");
+    PrintWrapped(
+        out, "convert  ",
+        "reads INPUT and writes it to OUTPUT in the format NAME, or in the format of "
+        "OUTPUT's extension (" +
+            extensions +
+            "). With --outdir it converts every INPUT into DIR, under the INPUT's name "
+            "with the extension of the format, each file in a process of its own. Of an icon "
+            "file of several images or an animated cursor it writes the picture shown "
+            "first.");
     std::fprintf(out, "\n"
                       "Options:\n"
                       "  --to NAME   output format:");
@@ -470,8 +473,9 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
         ReleaseCurrentPicture();
         return 1;
     }
-    if (g_viewKind != KIND_RASTER) {
-        // As Convert/Save answers for metafiles and animations.
+    // Icon files of several images and animated cursors convert the picture shown first.
+    if (g_viewKind != KIND_RASTER && g_viewKind != KIND_ICON_CYCLE && g_viewKind != KIND_ANI) {
+        // As Convert/Save answers for metafiles.
         std::fprintf(stderr, "%s: %s: Unable to Convert File: Current File is Not a Bitmap\n",
                      kProgram, input);
         ReleaseCurrentPicture();

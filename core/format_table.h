@@ -100,10 +100,18 @@ typedef ReaderResult (*HandleReader)(HFILE file, HWND owner, char* text);
 // on the open file at offset 0.
 typedef ReaderResult (*BufferedReader)(ByteReader* in, HWND owner, char* text);
 typedef ReaderResult (*NameReader)(const char* name, HWND owner, char* text, int displayDepth);
-// One entry (1-based index of count) of an icon or cursor file that starts at
-// base in the open file; textMode 0 leaves the File information text alone.
-typedef ReaderResult (*IconReader)(HWND owner, char* text, HFILE file, int count, int index,
+// One entry (1-based index) of an icon or cursor file that starts at base in
+// the open file; reports the number of entries through count. textMode 0
+// describes a file of its own, 1 the first icon of an animated file, any other
+// value leaves the File information text alone.
+typedef ReaderResult (*IconReader)(HWND owner, char* text, HFILE file, int* count, int index,
                                    long base, int textMode);
+// An animated icon or cursor file into the frame and sequence tables: a
+// picture outcome with the tables filled (reported when an icon of it could
+// not be read and said so), LOAD_NONE_SILENT when there is nothing to show.
+typedef LoadOutcome (*AnimatedReader)(HWND owner, HFILE file, char* text, int* frameCount,
+                                      int* sequenceLength, HGLOBAL* sequenceTable,
+                                      HGLOBAL* frameTable);
 // Writes the Image record to path with the entry's two option values.
 typedef WriteResult (*PictureWriter)(HGLOBAL image, const char* path, int option1, int option2);
 
@@ -129,6 +137,8 @@ enum ReaderCall {
     CALL_NAME,           // the file name; the loader closes its handle first
     CALL_MACBINARY_COPY, // the name of a copy without the 128-byte MacBinary header
     CALL_NOTHING,        // recognised, but no reader takes it: no picture, no message
+    CALL_ICON,           // the icon reader (g_iconReader), entry 1, then the icon cycle
+    CALL_ANIMATED,       // the animated-cursor reader (g_animatedReader) into the frame tables
 };
 
 // One way of recognising a file. Detection tries the rules of all rows in
@@ -181,6 +191,8 @@ struct FormatRow {
 // The reader of one image of an icon file, with which the animation timer
 // steps multi-image icons; null while this build has none.
 extern IconReader g_iconReader;
+// The reader of animated icons and cursors; null while this build has none.
+extern AnimatedReader g_animatedReader;
 
 // The rows, in the order of the Convert/Save menu for those that write; the
 // readers in them may be replaced (the tests put fakes there).

@@ -5,6 +5,8 @@
 #include "core/text.h"
 
 #include <cctype>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -126,7 +128,58 @@ void DropTrueColorTable(HGLOBAL image) {
     GlobalUnlock(image);
 }
 
+// Entry 1 of an icon or cursor file; a file of several images stays open for
+// the animation, which reads the next one at every step.
+ReaderResult ReadIconFile(HFILE file, HWND owner, bool* open) {
+    if (!g_iconReader) {
+        g_viewKind = KIND_NONE;
+        return NoPictureSilent();
+    }
+    int count = 0;
+    ReaderResult read = g_iconReader(owner, g_infoText, file, &count, 1, 0, 0);
+    if (read.image && count > 1) {
+        g_viewKind = KIND_ICON_CYCLE;
+        g_frameDelay = 100;
+        g_iconIndex = 1;
+        g_iconCount = count;
+        g_openFile = file;
+        *open = false;
+    }
+    return read;
+}
+
+// An animated file: its tables go into the current-image state, and the
+// picture is the frame of the first step, timed by that step's rate.
+ReaderResult ReadAnimatedFile(HFILE file, HWND owner) {
+    const LoadOutcome tables =
+        g_animatedReader ? g_animatedReader(owner, file, g_infoText, &g_frameCount,
+                                            &g_sequenceLength, &g_sequenceTable, &g_frameTable)
+                         : LOAD_NONE_SILENT;
+    if (tables != LOAD_PICTURE && tables != LOAD_PICTURE_REPORTED) {
+        g_viewKind = KIND_NONE;
+        return ReaderResult{nullptr, tables};
+    }
+    const int32_t* first = static_cast<const int32_t*>(GlobalLock(g_sequenceTable));
+    HGLOBAL* frames = static_cast<HGLOBAL*>(GlobalLock(g_frameTable));
+    HGLOBAL image = nullptr;
+    if (first && frames) {
+        if (first[0] >= 0 && first[0] < g_frameCount) image = frames[first[0]];
+        g_frameDelay = AnimationDelay(uint32_t(first[1]));
+    }
+    if (first) GlobalUnlock(g_sequenceTable);
+    if (frames) GlobalUnlock(g_frameTable);
+    g_sequencePosition = 1;
+    return ReadEnded(image, tables == LOAD_PICTURE_REPORTED);
+}
 } // namespace
+
+int AnimationDelay(uint32_t rate) {
+    // Sixtieths of a second in 9 ms steps, rounded; large rates must not
+    // overflow the timer interval.
+    double delay = std::floor(double(rate) * 1.6667 + 0.5);
+    const double most = double(INT_MAX / 9);
+    return delay > most ? int(most) : int(delay);
+}
 
 LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
     g_displayDepth = displayDepth;
@@ -167,6 +220,12 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
         called = false;
         read = ReadMacBinaryCopy(row->byName, name, owner, &called);
         break;
+    case CALL_ICON:
+        read = ReadIconFile(file, owner, &open);
+        break;
+    case CALL_ANIMATED:
+        read = ReadAnimatedFile(file, owner);
+        break;
     case CALL_NOTHING:
         called = false;
         break;
@@ -185,7 +244,8 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth) {
     }
     if (image) {
         DropTrueColorTable(image);
-        if (!IsValidImageRecord(image)) {
+        // An animation's frames belong to its frame table, freed with it.
+        if (!IsValidImageRecord(image) && g_viewKind != KIND_ANI) {
             GlobalFree(image);
             image = nullptr;
             g_viewKind = KIND_NONE;

@@ -25,5 +25,8 @@ LoadOutcome LoadPicture(const char* name, HWND owner, int displayDepth);
 // LoadPicture for callers that only ask whether a picture is in place.
 bool LoadPictureFile(const char* name, HWND owner, int displayDepth);
 
+// The animation's step (in 9 ms units) for a display time in sixtieths of a second.
+int AnimationDelay(uint32_t rate);
+
 // The size of the read buffer the loader lends the PCX and Targa readers.
 const int READ_BUFFER_SIZE = 2048;

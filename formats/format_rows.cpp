@@ -12,6 +12,7 @@
 #include "formats/native/bmp.h"
 #include "formats/native/gif.h"
 #include "formats/native/iff.h"
+#include "formats/native/icon.h"
 #include "formats/native/pcx.h"
 #include "formats/native/sun_icon.h"
 #include "formats/native/tga.h"
@@ -243,11 +244,11 @@ FormatRow g_formats[] = {
      Writing(kTiffWriters, "TIFF (*.tif)|*.tif|All Files (*.*)|*.*|", "tif", "tif", "tiff")},
     {"Sun icon", {{100, DET_SUN_ICON, IsSunIcon, CALL_NAME}, kNoRule}, 1,
      nullptr, nullptr, ReadSunIcon, KIND_RASTER, nullptr, nullptr, kReadOnly},
-    // Animations and icons are recognised; this build has no reader for them.
-    {"Animated cursor", {{80, DET_ANI, IsAnimatedCursor, CALL_NOTHING}, kNoRule}, 1,
-     nullptr, nullptr, nullptr, KIND_NONE, nullptr, nullptr, kReadOnly},
-    {"Icon or cursor", {{90, DET_ICON, IsIcon, CALL_NOTHING}, kNoRule}, 1,
-     nullptr, nullptr, nullptr, KIND_NONE, nullptr, nullptr, kReadOnly},
+    // Icons and animated cursors are read through g_iconReader and g_animatedReader.
+    {"Animated cursor", {{80, DET_ANI, IsAnimatedCursor, CALL_ANIMATED}, kNoRule}, 1,
+     nullptr, nullptr, nullptr, KIND_ANI, nullptr, nullptr, kReadOnly},
+    {"Icon or cursor", {{90, DET_ICON, IsIcon, CALL_ICON}, kNoRule}, 1,
+     nullptr, nullptr, nullptr, KIND_RASTER, nullptr, nullptr, kReadOnly},
     // Metafiles: the readers open the file by name and hand back a metafile handle.
     {"Placeable metafile",
      {{110, DET_WMF_PLACEABLE, IsPlaceableMetafile, CALL_NAME}, kNoRule}, 1,
@@ -262,5 +263,6 @@ FormatRow g_formats[] = {
      Writing(kWebpWriters, "WebP (*.webp)|*.webp|All Files (*.*)|*.*|", "webp", "webp")},
 };
 // clang-format on
-IconReader g_iconReader = nullptr;
+IconReader g_iconReader = ReadIcon;
+AnimatedReader g_animatedReader = ReadAnimatedCursor;
 const int FORMAT_ROW_COUNT = int(sizeof g_formats / sizeof g_formats[0]);

@@ -22,10 +22,12 @@ const Kind kKinds[] = {
 } // namespace
 
 bool FormatIsRead(DetectedFormat format) {
-    // A rule that calls no reader (icons in this build) shows nothing.
+    // A rule that calls no reader shows nothing.
     const FormatRow* row = FormatRowOf(format);
     const DetectionRule* rule = DetectionRuleOf(format);
     if (!row || !rule || rule->call == CALL_NOTHING) return false;
+    if (rule->call == CALL_ICON) return g_iconReader != nullptr;
+    if (rule->call == CALL_ANIMATED) return g_animatedReader != nullptr;
     return row->byHandle || row->byBuffer || row->byName;
 }
 

@@ -7,9 +7,6 @@
 #include "core/loader.h"
 #include "core/state.h"
 
-#include <climits>
-#include <cmath>
-
 namespace {
 // One step of an animated cursor's sequence table.
 struct SequenceStep {
@@ -17,20 +14,14 @@ struct SequenceStep {
     uint32_t rate; // sixtieths of a second
 };
 
-// Timer steps are 9 ms; a rate from the file must not overflow the interval.
-int DelayOfRate(uint32_t rate) {
-    double delay = std::floor(double(rate) * 1.6667 + 0.5);
-    const double most = double(INT_MAX / 9);
-    return delay > most ? int(most) : int(delay);
-}
-
 void NextIcon() {
     g_iconIndex = g_iconIndex + 1 > g_iconCount ? 1 : g_iconIndex + 1;
     if (g_picture) GlobalFree(g_picture);
     g_picture = nullptr;
     if (!g_iconReader || g_openFile == HFILE_ERROR) return;
     _llseek(g_openFile, 0, 0);
-    g_picture = g_iconReader(nullptr, g_infoText, g_openFile, g_iconCount, g_iconIndex, 0, 0).image;
+    int count = 0;
+    g_picture = g_iconReader(nullptr, g_infoText, g_openFile, &count, g_iconIndex, 0, 0).image;
 }
 
 void NextFrame() {
@@ -46,7 +37,7 @@ void NextFrame() {
         // Frame numbers come from the file: only those the table holds count.
         if (step.frame >= 0 && step.frame < g_frameCount && size_t(step.frame) < frameSlots)
             g_picture = frames[step.frame];
-        g_frameDelay = DelayOfRate(step.rate);
+        g_frameDelay = AnimationDelay(step.rate);
     }
     g_sequencePosition++;
     if (steps) GlobalUnlock(g_sequenceTable);

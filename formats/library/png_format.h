@@ -14,6 +14,10 @@
 // back black). The display depth is not used.
 ReaderResult ReadPng(const char* name, HWND owner, char* text, int displayDepth);
 
+// The same for a PNG file held in memory (the PNG entries of icon files),
+// without gamma correction, as icons are drawn.
+ReaderResult ReadPngBytes(const BYTE* data, size_t size, char* text);
+
 // Writes the record, Adam7-interlaced when interlace is 1. WRITE_OK when the
 // whole file was written and closed, WRITE_FAILED otherwise; shows no message.
 WriteResult WritePng(const char* path, HGLOBAL image, int interlace);

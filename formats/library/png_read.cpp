@@ -18,7 +18,10 @@ namespace {
 // What a jump back from the library must find to release: kept outside the
 // function that arms setjmp, so that no local is left indeterminate by it.
 struct PngReadJob {
-    FILE* file;
+    FILE* file;       // the file, or null for bytes in memory:
+    const BYTE* data; // a PNG file held in memory (an icon's entry)
+    size_t size, used;
+    bool plain; // no gamma correction: alpha composited in the file's own values
     char* text;
     png_structp png;
     png_infop info;
@@ -162,11 +165,22 @@ void SpreadTwoBitRows(BYTE* top, uint64_t stride, png_uint_32 width, png_uint_32
     }
 }
 
+// libpng's reads from a PNG file held in memory; running out of bytes is an error.
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
+    PngReadJob* job = static_cast<PngReadJob*>(png_get_io_ptr(png));
+    if (count > job->size - job->used) png_error(png, "read past the end of the data");
+    std::memcpy(out, job->data + job->used, count);
+    job->used += count;
+}
+
 PngOutcome Decode(PngReadJob* job) {
     png_structp png = job->png;
     png_infop info = job->info;
     if (setjmp(png_jmpbuf(png))) return PNG_FAILED;
-    png_init_io(png, job->file);
+    if (job->file)
+        png_init_io(png, job->file);
+    else
+        png_set_read_fn(png, job, ReadFromMemory);
     png_set_sig_bytes(png, 0);
     png_read_info(png, info);
     png_uint_32 width = 0, height = 0;
@@ -179,7 +193,14 @@ PngOutcome Decode(PngReadJob* job) {
 
     if (type == PNG_COLOR_TYPE_PALETTE) TakePalette(job);
     SetBackground(png, info, type, depth);
-    const PngGammaChoice gamma = SetGamma(job, type, depth);
+    PngGammaChoice gamma;
+    if (job->plain) {
+        // Icons are drawn as their values say, whatever gamma a file states.
+        gamma = ChoosePngGamma(true, false, 0);
+        png_set_gamma_fixed(png, PNG_FP_1, PNG_FP_1);
+    } else {
+        gamma = SetGamma(job, type, depth);
+    }
     if (depth == 16) png_set_strip_16(png);
     if (type == PNG_COLOR_TYPE_RGB || type == PNG_COLOR_TYPE_RGB_ALPHA) png_set_bgr(png);
     const int passes = png_set_interlace_handling(png);
@@ -249,6 +270,22 @@ PngOutcome Decode(PngReadJob* job) {
     png_read_end(png, nullptr);
     return PNG_DONE;
 }
+
+// Decodes the job's source; the record, or null when nothing can be shown.
+ReaderResult RunPngJob(PngReadJob* job) {
+    job->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (job->png) job->info = png_create_info_struct(job->png);
+    PngOutcome outcome = job->info ? Decode(job) : PNG_FAILED;
+    png_destroy_read_struct(&job->png, &job->info, nullptr);
+    if (job->scratch) GlobalFree(job->scratch);
+    HGLOBAL image = job->image;
+    if (image && job->header) GlobalUnlock(image);
+    if ((outcome == PNG_FAILED || outcome == PNG_REFUSED) && image) {
+        GlobalFree(image);
+        image = nullptr;
+    }
+    return ReadEnded(image, outcome == PNG_REFUSED || outcome == PNG_NO_SCRATCH);
+}
 } // namespace
 
 ReaderResult ReadPng(const char* name, HWND owner, char* text, int displayDepth) {
@@ -257,17 +294,16 @@ ReaderResult ReadPng(const char* name, HWND owner, char* text, int displayDepth)
     PngReadJob job = {};
     job.file = file;
     job.text = text;
-    job.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (job.png) job.info = png_create_info_struct(job.png);
-    PngOutcome outcome = job.info ? Decode(&job) : PNG_FAILED;
-    png_destroy_read_struct(&job.png, &job.info, nullptr);
+    ReaderResult read = RunPngJob(&job);
     std::fclose(file);
-    if (job.scratch) GlobalFree(job.scratch);
-    HGLOBAL image = job.image;
-    if (image && job.header) GlobalUnlock(image);
-    if ((outcome == PNG_FAILED || outcome == PNG_REFUSED) && image) {
-        GlobalFree(image);
-        image = nullptr;
-    }
-    return ReadEnded(image, outcome == PNG_REFUSED || outcome == PNG_NO_SCRATCH);
+    return read;
+}
+
+ReaderResult ReadPngBytes(const BYTE* data, size_t size, char* text) {
+    PngReadJob job = {};
+    job.data = data;
+    job.size = size;
+    job.text = text;
+    job.plain = true;
+    return RunPngJob(&job);
 }

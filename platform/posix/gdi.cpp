@@ -12,6 +12,9 @@ struct PaletteObject {
     PALETTEENTRY entries[256];
 };
 
+// Frees a bitmap made by CreateDIBSection (dib.cpp); false for anything else.
+bool DeleteBitmapObject(HGDIOBJ object);
+
 namespace {
 const uint32_t kPaletteMagic = 0x5A50414C; // "ZPAL"
 }
@@ -36,6 +39,7 @@ UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* e
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
+    if (DeleteBitmapObject(object)) return TRUE;
     PaletteObject* palette = static_cast<PaletteObject*>(object);
     if (!palette || palette->magic != kPaletteMagic) return FALSE;
     palette->magic = 0;

@@ -102,13 +102,6 @@ bool Valid(HENHMETAFILE m) {
 }
 } // namespace
 
-HDC GetDC(HWND) {
-    return nullptr; // no screen: nothing here draws
-}
-int ReleaseDC(HWND, HDC) {
-    return 1;
-}
-
 HMETAFILE GetMetaFileA(LPCSTR path) {
     UINT size = 0;
     BYTE* data = ReadCheckedFile(path, &size, IsWindowsMetafile);

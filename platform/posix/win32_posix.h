@@ -245,3 +245,28 @@ UINT GetEnhMetaFilePaletteEntries(HENHMETAFILE metafile, UINT count, PALETTEENTR
 HENHMETAFILE SetWinMetaFileBits(UINT bytes, const BYTE* data, HDC reference,
                                 const METAFILEPICT* picture);
 BOOL PlayEnhMetaFile(HDC dc, HENHMETAFILE metafile, const RECT* target);
+// Drawing into memory: a memory context holding a 32-bit device-independent
+// bitmap, filled, drawn on with the AND, XOR and copy raster operations at
+// one-to-one size, and read back (the icon composition).
+typedef struct BitmapObject* HBITMAP;
+#define DIB_RGB_COLORS 0
+#define SRCCOPY 0x00CC0020u
+#define SRCAND 0x008800C6u
+#define SRCINVERT 0x00660046u
+#define BLACKNESS 0x00000042u
+#define WHITENESS 0x00FF0062u
+
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL background);
+UINT RealizePalette(HDC dc);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL PatBlt(HDC dc, int x, int y, int width, int height, DWORD rop);
+int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int sourceY,
+                  int sourceWidth, int sourceHeight, const void* bits, const BITMAPINFO* info,
+                  UINT usage, DWORD rop);
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info,
+              UINT usage);
+BOOL GdiFlush();

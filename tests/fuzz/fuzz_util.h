@@ -138,6 +138,18 @@ inline void RunWriters(HGLOBAL image, const std::string& path, const uint8_t* da
     if (!IsValidImageRecord(image) || BlockHash(image) != before) std::abort();
 }
 
+// For the readers that take an open file: message boxes answered at once,
+// the input written to this target's scratch file (removed at exit) and
+// opened; HFILE_ERROR when that fails. One target per process, one name.
+inline HFILE OpenInput(const char* name, const char* extension, const uint8_t* data, size_t size) {
+    static const std::string path = ScratchPath(name, extension);
+    static const int cleanup = std::atexit([] { std::remove(path.c_str()); });
+    (void)cleanup;
+    SetMessageSink(Quiet);
+    if (!WriteInput(path, data, size)) return HFILE_ERROR;
+    return _lopen(path.c_str(), OF_READ);
+}
+
 } // namespace fuzz
 
 // Before the first input: hostile sizes are refused at the lowered limit

@@ -83,7 +83,13 @@ ReaderResult Broken(HFILE, HWND, char*) {
 // Puts the format table's readers back as they were.
 struct SwapReaders {
     std::vector<FormatRow> saved{g_formats, g_formats + FORMAT_ROW_COUNT};
-    ~SwapReaders() { std::copy(saved.begin(), saved.end(), g_formats); }
+    IconReader icons = g_iconReader;
+    AnimatedReader animations = g_animatedReader;
+    ~SwapReaders() {
+        std::copy(saved.begin(), saved.end(), g_formats);
+        g_iconReader = icons;
+        g_animatedReader = animations;
+    }
 };
 
 FormatRow& RowOf(DetectedFormat format) {
@@ -220,6 +226,8 @@ TEST(Loader, FormatsWithoutReadersGiveNoPicture) {
         g_formats[i].byBuffer = nullptr;
         g_formats[i].byName = nullptr;
     }
+    g_iconReader = nullptr;
+    g_animatedReader = nullptr;
     RecordMessages record;
     struct Case {
         const char* name;

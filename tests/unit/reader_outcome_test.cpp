@@ -2,6 +2,7 @@
 // say what happened: a message shown exactly when its outcome is a reported
 // one, and a picture exactly when its outcome is a picture.
 #include "gif_test_util.h"
+#include "icon_test_util.h"
 #include "iff_test_util.h"
 #include "jpeg_test_util.h"
 #include "metafile_bytes.h"
@@ -60,6 +61,9 @@ ReaderResult CallReader(DetectedFormat format, const std::string& path) {
         ByteReader in;
         OpenByteReader(&in, file, buffer, READ_BUFFER_SIZE);
         result = row->byBuffer(&in, nullptr, text);
+    } else if (rule->call == CALL_ICON && g_iconReader) {
+        int count = 0;
+        result = g_iconReader(nullptr, text, file, &count, 1, 0, 0);
     } else if ((rule->call == CALL_NAME || rule->call == CALL_MACBINARY_COPY) && row->byName) {
         result = row->byName(path.c_str(), nullptr, text, 32);
     } else {
@@ -273,6 +277,12 @@ TEST(ReaderOutcome, EveryReaderSaysWhatHappened) {
     Bytes tiffMagic = Tiff();
     tiffMagic[2] = 0x99;
     const Bytes wmfBox = PlaceableHeader(0, 0, 99, 99, 1000);
+    IconImage entry;
+    entry.pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    const Bytes icon = IconFile({entry});
+    IconImage pngEntry;
+    pngEntry.png = Cut(Png(), Png().size() - 20);
+    const Bytes iconPng = IconFile({pngEntry});
     Bytes webpForm = Webp();
     webpForm[11] = 'X';
 
@@ -359,6 +369,9 @@ TEST(ReaderOutcome, EveryReaderSaysWhatHappened) {
         {"metafile", DET_WMF, "a.wmf", WindowsMetafile(), LOAD_PICTURE},
         {"metafile, random bytes", DET_WMF, "a.wmf", Bytes(64, 0x5A), LOAD_NONE_SILENT},
         {"enhanced metafile", DET_EMF, "a.emf", EnhancedMetafile(0, 0, 9, 9), LOAD_PICTURE},
+        {"icon", DET_ICON, "a.ico", icon, LOAD_PICTURE},
+        {"icon, cut short", DET_ICON, "a.ico", Cut(icon, icon.size() - 3), LOAD_NONE_REPORTED},
+        {"icon, PNG entry cut short", DET_ICON, "a.ico", iconPng, LOAD_NONE_REPORTED},
         {"WebP", DET_WEBP, "a.webp", Webp(), LOAD_PICTURE},
         {"WebP, cut short", DET_WEBP, "a.webp", Cut(Webp(), 20), LOAD_NONE_REPORTED},
         {"WebP, bad form", DET_WEBP, "a.webp", webpForm, LOAD_NONE_REPORTED},

@@ -1,11 +1,12 @@
-// The animation step of the browser's timer, on an animated cursor's tables
-// as its reader leaves them in the current-image state.
+// The animation step of the browser's timer: an animated cursor's tables as its
+// reader leaves them in the current-image state, and real icon and animated files.
 #include "shell_test_util.h"
 
 #include "core/image.h"
 #include "core/state.h"
 #include "shell/resource.h"
 #include "shell/shell.h"
+#include "unit/icon_test_util.h"
 #include "unit/test_util.h"
 
 #include <gtest/gtest.h>
@@ -91,5 +92,85 @@ TEST(Animation, StepsThroughTheSequenceWithItsRates) {
         EXPECT_EQ(g_frameTable, nullptr);
         EXPECT_EQ(g_animationTimer, 0u);
         g_viewKind = KIND_NONE;
+    });
+}
+
+namespace {
+// A one-colour 4 x 4 true-colour icon entry.
+IconImage SolidEntry(uint32_t rgb) {
+    IconImage im;
+    im.width = im.height = 4;
+    im.bits = 24;
+    im.pixels.assign(16, rgb);
+    return im;
+}
+} // namespace
+
+TEST(Animation, IconFileOfThreeImagesCycles) {
+    std::string dir = TestFolder("icon-cycle");
+    WriteTestFile("icon-cycle\\three.ico",
+                  IconFile({SolidEntry(0xFF0000), SolidEntry(0x00FF00), SolidEntry(0x0000FF)}));
+    RunDialog(dir + "\\three.ico", [&](HWND dialog) {
+        PumpMessages();
+        ASSERT_EQ(g_viewKind, KIND_ICON_CYCLE);
+        EXPECT_EQ(g_iconCount, 3);
+        EXPECT_EQ(g_frameDelay, 100);
+        EXPECT_EQ(g_animationTimer, 1u);
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        // Entry 1 first; the preview's repaint leaves animations to the timer.
+        ASSERT_NE(g_picture, nullptr);
+        EXPECT_EQ(PixelAt(g_picture, 0, 0), 0xFF0000u) << "entry 1 first";
+        SendMessageA(dialog, WM_COMMAND, IDC_CENTER, 0);
+        HWND viewer = g_viewerWindow;
+        ASSERT_TRUE(IsWindow(viewer));
+        RECT client;
+        GetClientRect(viewer, &client);
+        const int cx = client.right / 2, cy = client.bottom / 2;
+        const struct {
+            int index;
+            uint32_t rgb;
+        } expected[] = {{2, 0x00FF00}, {3, 0x0000FF}, {1, 0xFF0000}, {2, 0x00FF00}};
+        for (const auto& e : expected) {
+            SendMessageA(dialog, WM_TIMER, 0, 0);
+            EXPECT_EQ(g_iconIndex, e.index);
+            EXPECT_EQ(g_animationTimer, 1u);
+            EXPECT_EQ(WindowPixel(preview, 160, 160), e.rgb) << e.index;
+            EXPECT_EQ(WindowPixel(viewer, cx, cy), e.rgb) << e.index;
+        }
+        SendMessageA(viewer, WM_CLOSE, 0, 0);
+        PumpMessages();
+    });
+}
+
+TEST(Animation, AnimatedCursorPlaysItsSequenceWithItsRates) {
+    std::string dir = TestFolder("animated");
+    Bytes red = IconFile({SolidEntry(0xFF0000)}, 2), blue = IconFile({SolidEntry(0x0000FF)}, 2);
+    Bytes frames = Chunk("icon", red);
+    Bytes second = Chunk("icon", blue);
+    frames.insert(frames.end(), second.begin(), second.end());
+    WriteTestFile("animated\\walk.ani",
+                  RiffFile({Chunk("anih", AnihData(2, 3)), Chunk("rate", Words32({6, 60, 3})),
+                            Chunk("seq ", Words32({1, 0, 1})), ListChunk("fram", frames)}));
+    RunDialog(dir + "\\walk.ani", [&](HWND dialog) {
+        PumpMessages();
+        ASSERT_EQ(g_viewKind, KIND_ANI);
+        EXPECT_EQ(g_frameCount, 2);
+        EXPECT_EQ(g_sequenceLength, 3);
+        EXPECT_EQ(g_frameDelay, 10) << "step 0: rate 6";
+        EXPECT_EQ(g_sequencePosition, 1);
+        HWND preview = GetDlgItem(dialog, IDC_PREVIEW);
+        ASSERT_NE(g_picture, nullptr);
+        EXPECT_EQ(PixelAt(g_picture, 0, 0), 0x0000FFu) << "step 0 shows icon 1";
+        const struct {
+            int delay;
+            uint32_t rgb;
+        } expected[] = {{100, 0xFF0000}, {5, 0x0000FF}, {10, 0x0000FF}, {100, 0xFF0000}};
+        for (const auto& e : expected) {
+            SendMessageA(dialog, WM_TIMER, 0, 0);
+            EXPECT_EQ(g_frameDelay, e.delay);
+            EXPECT_EQ(g_animationTimer, 1u);
+            EXPECT_EQ(WindowPixel(preview, 160, 160), e.rgb) << e.delay;
+        }
+        EXPECT_NE(std::string(g_infoText).find("image type: animated cursor"), std::string::npos);
     });
 }

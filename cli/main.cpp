@@ -4,6 +4,7 @@
 //   zendra-cli convert --to NAME --outdir DIR [-j N] [--timeout S] [--force] [TOOLS] INPUT...
 #include "cli/batch.h"
 #include "cli/options.h"
+#include "cli/pipe.h"
 #include "tools/output_file.h"
 #include "cli/tool_options.h"
 #include "core/loader.h"
@@ -142,11 +143,26 @@ bool Exists(const char* path) {
     return ::stat(path, &st) == 0;
 }
 
-// Loads one file into the current-image state; messages name the file.
+const char* const kStandardInput = "standard input";
+
+// Loads one file into the current-image state; messages name the file, or
+// standard input for "-" (read once, kept in a temporary file until exit).
 LoadOutcome Load(const char* path) {
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
     g_subject = path;
+    if (IsStandardStream(path)) {
+        static std::string spooled;
+        static bool tried = false;
+        if (!tried) {
+            tried = true;
+            spooled = SpoolStandardInput(kProgram);
+            if (!spooled.empty()) std::atexit([] { std::remove(spooled.c_str()); });
+        }
+        if (spooled.empty()) return LOAD_NONE_REPORTED;
+        g_subject = kStandardInput;
+        return LoadPicture(spooled.c_str(), nullptr, 32);
+    }
     return LoadPicture(path, nullptr, 32); // true colour: never reduced
 }
 
@@ -154,9 +170,12 @@ bool HasPicture(LoadOutcome outcome) {
     return outcome == LOAD_PICTURE || outcome == LOAD_PICTURE_REPORTED;
 }
 
-void ReportNotRead(const char* path) {
-    // Readers report their own failures; a file no reader took gets a line here.
-    std::fprintf(stderr, "%s: %s: not a picture this program can read\n", kProgram, path);
+// Readers report their own failures; a file no reader took gets a line here.
+void ReportNotRead(const char* path, LoadOutcome outcome) {
+    if (g_infoText[0]) return;
+    if (IsStandardStream(path) ? outcome != LOAD_NONE_SILENT : !Exists(path)) return;
+    std::fprintf(stderr, "%s: %s: not a picture this program can read\n", kProgram,
+                 IsStandardStream(path) ? kStandardInput : path);
 }
 
 int Info(int argc, char** argv) {
@@ -164,7 +183,8 @@ int Info(int argc, char** argv) {
     int status = 0;
     for (int i = 0; i < argc; i++) {
         const char* path = argv[i];
-        bool ok = HasPicture(Load(path));
+        LoadOutcome loaded = Load(path);
+        bool ok = HasPicture(loaded);
         if (argc > 1) std::printf("%s%s:\n", i ? "\n" : "", path);
         if (g_infoText[0]) {
             size_t len = std::strlen(g_infoText);
@@ -172,7 +192,7 @@ int Info(int argc, char** argv) {
             if (g_infoText[len - 1] != '\n') std::fputc('\n', stdout);
         }
         if (!ok) {
-            if (!g_infoText[0] && Exists(path)) ReportNotRead(path);
+            ReportNotRead(path, loaded);
             status = 1;
         }
     }
@@ -280,6 +300,9 @@ int RefuseUnavailable(const OutputFormat* format) {
 int ConvertBatch(const ConvertRequest& r, const OutputFormat* format) {
     if (!format) return UsageError("--outdir needs the output format: use --to NAME");
     if (r.files.empty()) return UsageError("convert --outdir needs at least one INPUT file");
+    for (const char* file : r.files)
+        if (IsStandardStream(file))
+            return UsageError("standard input is converted without --outdir:", file);
     BatchOptions batch;
     batch.outdir = r.outdir;
     batch.format = format;
@@ -316,19 +339,25 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
     const char* input = r.files[0];
     const char* output = r.files[1];
     if (r.worker) RunWorkerTestHooks(input);
+    const bool toPipe = IsStandardStream(output);
+    if (!format && toPipe) return UsageError("standard output needs the output format: use --to");
     if (!format) {
         format = FormatFromExtension(output);
         if (!format)
             return UsageError("cannot tell the output format from the name; use --to:", output);
     }
     if (int status = RefuseUnavailable(format)) return status;
-    if (!r.force && Exists(output)) {
+    if (toPipe && StandardOutputIsTerminal()) {
+        std::fprintf(stderr, "%s: not writing a picture to a terminal\n", kProgram);
+        return 1;
+    }
+    if (!toPipe && !r.force && Exists(output)) {
         std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
         return 1;
     }
     LoadOutcome loaded = Load(input);
     if (!HasPicture(loaded)) {
-        if (!g_infoText[0] && Exists(input)) ReportNotRead(input);
+        ReportNotRead(input, loaded);
         return 1;
     }
     if (loaded == LOAD_PICTURE_REPORTED) {
@@ -348,9 +377,24 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
         ReleaseCurrentPicture();
         return 1;
     }
+    // For standard output the picture goes to a temporary file first, so that
+    // a writer that fails sends nothing down the pipe.
+    const std::string temporary = toPipe ? MakeTemporaryFile(kProgram) : std::string();
+    if (toPipe && temporary.empty()) {
+        ReleaseCurrentPicture();
+        return 1;
+    }
+    if (toPipe) output = temporary.c_str();
     OutputResult result = WriteOutputFile(PictureToWrite(), output, format->format, format->option1,
-                                          format->option2, r.force);
+                                          format->option2, r.force || toPipe);
     ReleaseCurrentPicture();
+    if (toPipe) {
+        bool sent = result == OUTPUT_OK && CopyToStandardOutput(kProgram, temporary);
+        std::remove(temporary.c_str());
+        if (sent) return 0;
+        if (result == OUTPUT_OK) return 1;
+        output = "standard output";
+    }
     switch (result) {
     case OUTPUT_OK:
         return 0;

@@ -9,6 +9,7 @@
 #include "cli/tool_options.h"
 #include "core/loader.h"
 #include "core/state.h"
+#include "formats/native/gif_frames.h"
 #include "tools/commands.h"
 #include "tools/writers.h"
 
@@ -113,6 +114,7 @@ void Usage(FILE* out) {
     ForEachOutputFormat(PrintFormatName, &columns);
     std::fprintf(out, "\n"
                       "  --force     overwrite OUTPUT if it exists\n"
+                      "  --frame N   write frame N (from 1) of an animated GIF, as shown\n"
                       "  --outdir DIR\n"
                       "              write the output files into the folder DIR\n"
                       "  -j N, --jobs N\n"
@@ -145,25 +147,33 @@ bool Exists(const char* path) {
 
 const char* const kStandardInput = "standard input";
 
-// Loads one file into the current-image state; messages name the file, or
-// standard input for "-" (read once, kept in a temporary file until exit).
+// The file to read for a path: "-" stands for standard input, read once and
+// kept in a temporary file until exit; null when that failed.
+const char* ReadablePath(const char* path) {
+    if (!IsStandardStream(path)) return path;
+    static std::string spooled;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        spooled = SpoolStandardInput(kProgram);
+        if (!spooled.empty()) std::atexit([] { std::remove(spooled.c_str()); });
+    }
+    return spooled.empty() ? nullptr : spooled.c_str();
+}
+
+// Loads one file into the current-image state; messages name the file (or
+// standard input).
 LoadOutcome Load(const char* path) {
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
-    g_subject = path;
-    if (IsStandardStream(path)) {
-        static std::string spooled;
-        static bool tried = false;
-        if (!tried) {
-            tried = true;
-            spooled = SpoolStandardInput(kProgram);
-            if (!spooled.empty()) std::atexit([] { std::remove(spooled.c_str()); });
-        }
-        if (spooled.empty()) return LOAD_NONE_REPORTED;
-        g_subject = kStandardInput;
-        return LoadPicture(spooled.c_str(), nullptr, 32);
-    }
-    return LoadPicture(path, nullptr, 32); // true colour: never reduced
+    g_subject = IsStandardStream(path) ? kStandardInput : path;
+    const char* readable = ReadablePath(path);
+    if (!readable) return LOAD_NONE_REPORTED;
+    return LoadPicture(readable, nullptr, 32); // true colour: never reduced
+}
+
+bool IsGifText() {
+    return std::strncmp(g_infoText, "image type: GIF ", 16) == 0;
 }
 
 bool HasPicture(LoadOutcome outcome) {
@@ -190,6 +200,7 @@ int Info(int argc, char** argv) {
             size_t len = std::strlen(g_infoText);
             std::fputs(g_infoText, stdout);
             if (g_infoText[len - 1] != '\n') std::fputc('\n', stdout);
+            if (ok && IsGifText()) std::printf("frames: %d\n", CountGifFrames(ReadablePath(path)));
         }
         if (!ok) {
             ReportNotRead(path, loaded);
@@ -248,6 +259,7 @@ struct ConvertRequest {
     const char* outdir = nullptr;
     const char* jobsText = nullptr;
     const char* timeoutText = nullptr;
+    int frame = 0; // --frame: the GIF frame to write, counted from 1 (0: the first, as read)
 };
 
 // Reads convert's arguments into the request; 0 when they make sense, else
@@ -267,6 +279,13 @@ int ParseConvert(int argc, char** argv, ConvertRequest* r) {
             r->jobsText = v;
         } else if (const char* v = OptionValue(argc, argv, &i, "--timeout", nullptr, &missing)) {
             r->timeoutText = v;
+        } else if (const char* v = OptionValue(argc, argv, &i, "--frame", nullptr, &missing)) {
+            char* end = nullptr;
+            long n = std::strtol(v, &end, 10);
+            if (*end || end == v || n < 1 || n > 65535)
+                return UsageError("--frame takes a frame number from 1, not", v);
+            r->frame = int(n);
+            r->toolArgs.insert(r->toolArgs.end(), argv + first, argv + i + 1);
         } else if (missing) {
             return UsageError("option requires an argument:", a);
         } else if (std::strcmp(a, "--force") == 0 || std::strcmp(a, "-f") == 0) {
@@ -329,6 +348,26 @@ int ConvertBatch(const ConvertRequest& r, const OutputFormat* format) {
     return RunBatch(batch);
 }
 
+// Puts frame number of the GIF file just loaded, composited, in place of
+// the picture; false after saying why.
+bool UseGifFrame(const char* input, int number) {
+    if (!IsGifText()) {
+        std::fprintf(stderr, "%s: %s: --frame goes with GIF files\n", kProgram, g_subject);
+        return false;
+    }
+    HGLOBAL frame = ComposeGifFrame(ReadablePath(input), number);
+    if (!frame) {
+        std::fprintf(stderr, "%s: %s: there is no frame %d (the file has %d)\n", kProgram,
+                     g_subject, number, CountGifFrames(ReadablePath(input)));
+        return false;
+    }
+    if (g_original && g_original != g_picture) GlobalFree(g_original);
+    g_original = nullptr;
+    if (g_picture) GlobalFree(g_picture);
+    g_picture = frame;
+    return true;
+}
+
 // One input to one output: load, run the tools, write.
 int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
     if (r.jobsText || r.timeoutText) return UsageError("-j and --timeout go with --outdir");
@@ -369,6 +408,10 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
     if (g_viewKind != KIND_RASTER) {
         std::fprintf(stderr, "%s: %s: not a raster picture; it cannot be converted\n", kProgram,
                      input);
+        ReleaseCurrentPicture();
+        return 1;
+    }
+    if (r.frame && !UseGifFrame(input, r.frame)) {
         ReleaseCurrentPicture();
         return 1;
     }

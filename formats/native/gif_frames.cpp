@@ -126,6 +126,7 @@ int GifShownDelay(int fileDelay) {
 bool OpenGifPlayer(GifPlayer* p, const char* path) {
     *p = GifPlayer{};
     p->file = _lopen(path, OF_READ);
+    p->resumeAt = -1;
     if (p->file == HFILE_ERROR) return false;
     BYTE head[13];
     long start = 0;
@@ -249,7 +250,7 @@ int NextGifFrame(GifPlayer* p) {
 }
 
 void CloseGifPlayer(GifPlayer* p) {
-    if (p->file != HFILE_ERROR && p->file != 0) _lclose(p->file);
+    if (p->file != HFILE_ERROR) _lclose(p->file);
     delete[] p->buffer;
     if (p->screen) GlobalFree(p->screen);
     if (p->saved) GlobalFree(p->saved);
@@ -287,4 +288,22 @@ HGLOBAL ComposeGifFrame(const char* path, int number) {
     }
     CloseGifPlayer(&p);
     return frame;
+}
+
+void SuspendGifPlayer(GifPlayer* p) {
+    if (p->file == HFILE_ERROR) return;
+    const LONG end = _llseek(p->file, 0, FILE_CURRENT);
+    p->resumeAt = end < 0 ? -1 : long(end) - long(p->source.fill - p->source.position);
+    _lclose(p->file);
+    p->file = HFILE_ERROR;
+}
+
+bool ResumeGifPlayer(GifPlayer* p, const char* path) {
+    if (p->file != HFILE_ERROR) return true;
+    if (p->resumeAt < 0) return false;
+    p->file = _lopen(path, OF_READ);
+    if (p->file == HFILE_ERROR) return false;
+    _llseek(p->file, LONG(p->resumeAt), FILE_BEGIN);
+    OpenByteReader(&p->source, p->file, p->buffer, GIF_PLAYER_BUFFER);
+    return true;
 }

@@ -30,6 +30,7 @@ struct GifPlayer {
     int delay;        // hundredths of a second the current frame stays
     int lastDisposal; // the disposal method of the frame shown
     int lastLeft, lastTop, lastWidth, lastHeight; // its area, clipped to the screen
+    long resumeAt; // while suspended: the offset of the next byte to read
 };
 
 // Opens the file and reads the screen; false (nothing held) when it is no
@@ -45,6 +46,11 @@ int NextGifFrame(GifPlayer* player);
 bool RewindGifPlayer(GifPlayer* player);
 
 void CloseGifPlayer(GifPlayer* player);
+
+// Closes the file between frames, so that it can be deleted or renamed while
+// the animation plays, and opens it again where it was (false when it cannot).
+void SuspendGifPlayer(GifPlayer* player);
+bool ResumeGifPlayer(GifPlayer* player, const char* path);
 
 // The number of frames in the file (without decoding them), 0 when it is
 // no GIF file or has none.

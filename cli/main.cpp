@@ -6,12 +6,14 @@
 #include "cli/batch.h"
 #include "cli/memory_limit.h"
 #include "cli/options.h"
+#include "cli/pipe.h"
 #include "tools/output_file.h"
 #include "cli/tool_options.h"
 #include "core/image.h"
 #include "core/loader.h"
 #include "core/state.h"
 #include "metafile/metafile.h"
+#include "formats/native/gif_frames.h"
 #include "tools/commands.h"
 #include "tools/writers.h"
 
@@ -121,6 +123,7 @@ void Usage(FILE* out) {
     ForEachOutputFormat(PrintFormatName, &columns);
     std::fprintf(out, "\n"
                       "  --force     overwrite OUTPUT if it exists\n"
+                      "  --frame N   write frame N (from 1) of an animated GIF, as shown\n"
                       "  --outdir DIR\n"
                       "              write the output files into the folder DIR\n"
                       "  -j N, --jobs N\n"
@@ -209,18 +212,41 @@ int ApplyLimits(const Limits& limits, bool memory) {
     return 0;
 }
 
-// Loads one file into the current-image state; messages name the file.
+const char* const kStandardInput = "standard input";
+
+// The file to read for a path: "-" stands for standard input, read once and
+// kept in a temporary file until exit; null when that failed.
+const char* ReadablePath(const char* path) {
+    if (!IsStandardStream(path)) return path;
+    static std::string spooled;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        spooled = SpoolStandardInput(kProgram);
+        if (!spooled.empty()) std::atexit([] { std::remove(spooled.c_str()); });
+    }
+    return spooled.empty() ? nullptr : spooled.c_str();
+}
+
+// Loads one file into the current-image state; messages name the file (or
+// standard input).
 LoadOutcome Load(const char* path) {
     ReleaseCurrentPicture();
     g_viewKind = KIND_NONE;
-    g_subject = path;
-    LoadOutcome outcome = LoadPicture(path, nullptr, 32); // true colour: never reduced
+    g_subject = IsStandardStream(path) ? kStandardInput : path;
+    const char* readable = ReadablePath(path);
+    if (!readable) return LOAD_NONE_REPORTED;
+    LoadOutcome outcome = LoadPicture(readable, nullptr, 32); // true colour: never reduced
     // An enhanced metafile is described when it is played; played without a
     // device context, it only writes its description.
     if (g_viewKind == KIND_EMF && g_picture)
         PlayEnhancedMetafile(nullptr, reinterpret_cast<HENHMETAFILE>(g_picture), MetafileRect{},
                              g_infoText, nullptr);
     return outcome;
+}
+
+bool IsGifText() {
+    return std::strncmp(g_infoText, "image type: GIF ", 16) == 0;
 }
 
 bool HasPicture(LoadOutcome outcome) {
@@ -230,8 +256,10 @@ bool HasPicture(LoadOutcome outcome) {
 // Readers report their own failures; a file no reader took, or that one gave
 // up on without a word or a line of File information, gets a line here.
 void ReportNotRead(LoadOutcome outcome, const char* path) {
-    if (outcome == LOAD_NONE_SILENT && !g_infoText[0] && Exists(path))
-        std::fprintf(stderr, "%s: %s: not a picture this program can read\n", kProgram, path);
+    if (outcome != LOAD_NONE_SILENT || g_infoText[0]) return;
+    if (!IsStandardStream(path) && !Exists(path)) return;
+    std::fprintf(stderr, "%s: %s: not a picture this program can read\n", kProgram,
+                 IsStandardStream(path) ? kStandardInput : path);
 }
 
 int Info(int argc, char** argv) {
@@ -251,12 +279,14 @@ int Info(int argc, char** argv) {
     for (int i = 0; i < argc; i++) {
         const char* path = argv[i];
         const LoadOutcome outcome = Load(path);
-        if (!HasPicture(outcome)) ReportPixelLimit(path);
+        const bool ok = HasPicture(outcome);
+        if (!ok) ReportPixelLimit(path);
         if (argc > 1) std::printf("%s%s:\n", i ? "\n" : "", path);
         if (g_infoText[0]) {
             size_t len = std::strlen(g_infoText);
             std::fputs(g_infoText, stdout);
             if (g_infoText[len - 1] != '\n') std::fputc('\n', stdout);
+            if (ok && IsGifText()) std::printf("frames: %d\n", CountGifFrames(ReadablePath(path)));
         }
         if (!HasPicture(outcome)) {
             ReportNotRead(outcome, path);
@@ -358,6 +388,7 @@ struct ConvertRequest {
     const char* jobsText = nullptr;
     const char* timeoutText = nullptr;
     Limits limits;
+    int frame = 0; // --frame: the GIF frame to write, counted from 1 (0: the first, as read)
 };
 
 // Reads convert's arguments into the request; 0 when they make sense, else
@@ -377,6 +408,13 @@ int ParseConvert(int argc, char** argv, ConvertRequest* r) {
             r->jobsText = v;
         } else if (const char* v = OptionValue(argc, argv, &i, "--timeout", nullptr, &missing)) {
             r->timeoutText = v;
+        } else if (const char* v = OptionValue(argc, argv, &i, "--frame", nullptr, &missing)) {
+            char* end = nullptr;
+            long n = std::strtol(v, &end, 10);
+            if (*end || end == v || n < 1 || n > 65535)
+                return UsageError("--frame takes a frame number from 1, not", v);
+            r->frame = int(n);
+            r->toolArgs.insert(r->toolArgs.end(), argv + first, argv + i + 1);
         } else if (missing) {
             return UsageError("option requires an argument:", a);
         } else if (int limit = ParseLimit(argc, argv, &i, &r->limits)) {
@@ -412,6 +450,9 @@ int RefuseUnavailable(const OutputFormat* format) {
 int ConvertBatch(const ConvertRequest& r, const OutputFormat* format) {
     if (!format) return UsageError("--outdir needs the output format: use --to NAME");
     if (r.files.empty()) return UsageError("convert --outdir needs at least one INPUT file");
+    for (const char* file : r.files)
+        if (IsStandardStream(file))
+            return UsageError("standard input is converted without --outdir:", file);
     BatchOptions batch;
     batch.outdir = r.outdir;
     batch.format = format;
@@ -440,6 +481,26 @@ int ConvertBatch(const ConvertRequest& r, const OutputFormat* format) {
     return RunBatch(batch);
 }
 
+// Puts frame number of the GIF file just loaded, composited, in place of
+// the picture; false after saying why.
+bool UseGifFrame(const char* input, int number) {
+    if (!IsGifText()) {
+        std::fprintf(stderr, "%s: %s: --frame goes with GIF files\n", kProgram, g_subject);
+        return false;
+    }
+    HGLOBAL frame = ComposeGifFrame(ReadablePath(input), number);
+    if (!frame) {
+        std::fprintf(stderr, "%s: %s: there is no frame %d (the file has %d)\n", kProgram,
+                     g_subject, number, CountGifFrames(ReadablePath(input)));
+        return false;
+    }
+    if (g_original && g_original != g_picture) GlobalFree(g_original);
+    g_original = nullptr;
+    if (g_picture) GlobalFree(g_picture);
+    g_picture = frame;
+    return true;
+}
+
 // One input to one output: load, run the tools, write.
 int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
     if (r.jobsText || r.timeoutText) return UsageError("-j and --timeout go with --outdir");
@@ -450,13 +511,19 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
     const char* input = r.files[0];
     const char* output = r.files[1];
     if (r.worker) RunWorkerTestHooks(input);
+    const bool toPipe = IsStandardStream(output);
+    if (!format && toPipe) return UsageError("standard output needs the output format: use --to");
     if (!format) {
         format = FormatFromExtension(output);
         if (!format)
             return UsageError("cannot tell the output format from the name; use --to:", output);
     }
     if (int status = RefuseUnavailable(format)) return status;
-    if (!r.force && Exists(output)) {
+    if (toPipe && StandardOutputIsTerminal()) {
+        std::fprintf(stderr, "%s: not writing a picture to a terminal\n", kProgram);
+        return 1;
+    }
+    if (!toPipe && !r.force && Exists(output)) {
         std::fprintf(stderr, "%s: %s: file exists (use --force to overwrite)\n", kProgram, output);
         return 1;
     }
@@ -481,15 +548,34 @@ int ConvertOne(const ConvertRequest& r, const OutputFormat* format) {
         ReleaseCurrentPicture();
         return 1;
     }
+    if (r.frame && !UseGifFrame(input, r.frame)) {
+        ReleaseCurrentPicture();
+        return 1;
+    }
     if (!RunToolCommands(r.tools)) {
         // A tool that could not do its work has said why; nothing is written.
         ReportPixelLimit(input);
         ReleaseCurrentPicture();
         return 1;
     }
+    // For standard output the picture goes to a temporary file first, so that
+    // a writer that fails sends nothing down the pipe.
+    const std::string temporary = toPipe ? MakeTemporaryFile(kProgram) : std::string();
+    if (toPipe && temporary.empty()) {
+        ReleaseCurrentPicture();
+        return 1;
+    }
+    if (toPipe) output = temporary.c_str();
     OutputResult result = WriteOutputFile(PictureToWrite(), output, format->format, format->option1,
-                                          format->option2, r.force);
+                                          format->option2, r.force || toPipe);
     ReleaseCurrentPicture();
+    if (toPipe) {
+        bool sent = result == OUTPUT_OK && CopyToStandardOutput(kProgram, temporary);
+        std::remove(temporary.c_str());
+        if (sent) return 0;
+        if (result == OUTPUT_OK) return 1;
+        output = "standard output";
+    }
     switch (result) {
     case OUTPUT_OK:
         return 0;

@@ -18,6 +18,8 @@ packages=(
     # (pnmquant is a Perl script that needs more than perl-base; Pillow for
     # Debian's own python3; cwebp and dwebp for WebP)
     netpbm imagemagick libtiff-tools libjpeg-turbo-progs pngcheck perl python3-pil webp
+    # Running batches over several machines (the README's recipe and its test)
+    parallel
     # Building the image libraries from Debian's source packages
     # (scripts/deps.sh): unpacking, patching, zlib's make, libjpeg-turbo's SIMD
     make patch bzip2 xz-utils nasm

@@ -44,9 +44,9 @@ void NextFrame() {
     if (frames) GlobalUnlock(g_frameTable);
 }
 
-void DrawCurrentFrame() {
-    if (!g_picture) return;
-    BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(g_picture));
+void DrawCurrentFrame(HGLOBAL picture) {
+    if (!picture) return;
+    BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(picture));
     if (!header) return;
     HDC dc = GetDC(g_previewControl);
     HPALETTE oldPalette;
@@ -60,7 +60,7 @@ void DrawCurrentFrame() {
     if (g_slideWindow && IsWindow(g_slideWindow))
         DrawIntoWindow(header, g_slideWindow, palette, 0, false);
     DeletePicturePalette(dc, palette, oldPalette);
-    GlobalUnlock(g_picture);
+    GlobalUnlock(picture);
     ReleaseDC(g_previewControl, dc);
 }
 } // namespace
@@ -68,13 +68,21 @@ void DrawCurrentFrame() {
 void AnimationStep(HWND dialog) {
     KillTimer(dialog, 0);
     g_animationTimer = 0;
+    int gifDelay = 0;
     if (g_viewKind == KIND_ICON_CYCLE)
         NextIcon();
     else if (g_viewKind == KIND_ANI)
         NextFrame();
-    else
+    else if (HGLOBAL screen = NextGifScreen(&gifDelay)) {
+        // A GIF's delays are hundredths of a second.
+        DrawCurrentFrame(screen);
+        SetTimer(dialog, 0, UINT(10 * gifDelay), nullptr);
+        g_animationTimer = 1;
+        return;
+    } else {
         return; // the picture that started the timer is gone
-    DrawCurrentFrame();
+    }
+    DrawCurrentFrame(g_picture);
     SetTimer(dialog, 0, UINT(9 * g_frameDelay), nullptr);
     g_animationTimer = 1;
 }

@@ -52,6 +52,7 @@ bool SelectedName(HWND list, int index, char* out) {
 }
 
 void StartAnimationTimer() {
+    StartGifPlayback();
     if (g_viewKind != KIND_ICON_CYCLE && g_viewKind != KIND_ANI) return;
     SetTimer(g_dialog, 0, UINT(9 * g_frameDelay), nullptr);
     g_animationTimer = 1;
@@ -138,6 +139,7 @@ void LoadNeighbour(HWND target, int) {
         LoadPictureFile(g_fileName, target, depth);
         AdaptToDisplay(LOAD_WINDOW);
         InvalidateRect(target, nullptr, TRUE);
+        StartGifPlayback();
         if (g_viewKind == KIND_ICON_CYCLE || g_viewKind == KIND_ANI) {
             StartAnimationTimer();
             RefreshMenuState();

@@ -34,6 +34,14 @@ UINT_PTR CALLBACK BrowserHook(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 // cursor, drawn into the preview and every open picture window.
 void AnimationStep(HWND dialog);
 
+// Animated GIF playback (shell/gif_playback.cpp): started after a GIF file is
+// loaded, when it has more than one frame; each step gives the next screen
+// to show (owned by the playback) and its delay in hundredths of a second,
+// or null once the picture shown is no longer the one that started it.
+void StartGifPlayback();
+void StopGifPlayback();
+HGLOBAL NextGifScreen(int* delay);
+
 // Planes x bits per pixel of a device, unless tests chose a depth.
 int DisplayDepth(HDC dc);
 

@@ -6,6 +6,7 @@
 #include "core/image.h"
 #include "core/text.h"
 #include "formats/library/jpeg_error.h"
+#include "formats/library/tiff_format.h"
 
 #include <cstring>
 
@@ -18,6 +19,7 @@ struct JpegReadJob {
     HGLOBAL image;
     BITMAPINFOHEADER* header; // the image, locked while it is filled
     bool reported;            // a message was shown
+    int orientation;          // the Exif Orientation value, 0 when there is none
     jpeg_decompress_struct info;
     JpegErrorRecord errors;
 };
@@ -48,6 +50,16 @@ void WriteInfo(JpegReadJob* job) {
             int(info->image_width), int(info->image_height), info->num_components);
     InfoAppend(job->text, "%s", ColorSpaceName(info->jpeg_color_space));
     if (jpeg_has_multiple_scans(info)) InfoAppend(job->text, " \nprogressive file structure");
+    if (job->orientation) InfoAppend(job->text, " \norientation: %d", job->orientation);
+}
+
+// The Orientation value of the first Exif segment the library kept.
+int FindOrientation(const jpeg_decompress_struct* info) {
+    for (jpeg_saved_marker_ptr m = info->marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 &&
+            std::memcmp(m->data, "Exif\0\0", 6) == 0)
+            return ExifOrientation(m->data, m->data_length);
+    return 0;
 }
 
 // One decoded row into the record's byte order, in place when in is out (one
@@ -96,7 +108,10 @@ bool Decode(JpegReadJob* job) {
     // limit every picture keeps to.
     info->mem->max_memory_to_use = long(PictureByteLimit());
     jpeg_stdio_src(info, job->file);
+    // APP1 segments are kept for the Exif Orientation tag (at most 64 KiB each).
+    jpeg_save_markers(info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(info, TRUE);
+    job->orientation = FindOrientation(info);
     if (job->text) WriteInfo(job);
 
     const int components = info->num_components;
@@ -176,6 +191,11 @@ ReaderResult ReadJpeg(const char* name, HWND owner, char* text, int displayDepth
     if (!ok && image) {
         GlobalFree(image);
         image = nullptr;
+    }
+    // Photographs store the sensor's rows; the tag says how to turn them upright.
+    if (image && job.orientation > 1) {
+        int orientation = TiffOrientationCode(job.orientation);
+        if (!RestoreOrientation(&image, &orientation)) job.reported = true;
     }
     return ReadEnded(image, job.reported);
 }

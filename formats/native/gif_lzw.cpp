@@ -9,9 +9,13 @@ const int kMaxCodes = 4096;
 const int kMaxCodeSize = 12;
 } // namespace
 
-void DecodeGifImage(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t stride,
-                    int64_t width, int64_t height, bool interlaced) {
-    if (minCodeSize < 2 || minCodeSize > 9 || width <= 0 || height <= 0) return;
+namespace {
+// Decodes until the picture is full or the codes end; true when that was
+// the end of the data (the terminating size byte read, or the file ended),
+// else *blockLeft bytes of the current sub-block are still to come.
+bool DecodeCodes(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t stride, int64_t width,
+                 int64_t height, bool interlaced, int* blockLeftOut) {
+    if (minCodeSize < 2 || minCodeSize > 9 || width <= 0 || height <= 0) return false;
     // The string of a code is its prefix's string followed by its suffix.
     // Each entry also keeps the string's first index and its length, so
     // that a string is written back to front straight into its place.
@@ -52,7 +56,7 @@ void DecodeGifImage(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t 
             row = pixels + uint64_t(height - 1 - y) * stride;
     };
 
-    int blockLeft = 0; // bytes of the current sub-block still to come
+    int& blockLeft = *blockLeftOut; // bytes of the current sub-block still to come
     uint32_t bits = 0;
     int bitCount = 0;
     int codeSize = minCodeSize + 1;
@@ -65,10 +69,10 @@ void DecodeGifImage(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t 
             BYTE b;
             if (blockLeft == 0) {
                 // A size byte of 0 ends the data.
-                if (!NextByte(source, &b) || b == 0) return;
+                if (!NextByte(source, &b) || b == 0) return true;
                 blockLeft = b;
             }
-            if (!NextByte(source, &b)) return;
+            if (!NextByte(source, &b)) return true;
             blockLeft--;
             bits |= uint32_t(b) << bitCount;
             bitCount += 8;
@@ -84,11 +88,11 @@ void DecodeGifImage(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t 
             previous = -1;
             continue;
         }
-        if (code == end) return;
+        if (code == end) return false;
         if (previous < 0) {
-            if (code >= clear) return; // only a single index may follow a clear code
+            if (code >= clear) return false; // only a single index may follow a clear code
         } else if (code > next) {
-            return; // a code the table does not hold (a full table holds every code)
+            return false; // a code the table does not hold (a full table holds every code)
         } else if (next < kMaxCodes) {
             // The new entry: the previous string and the first index of this
             // one, which for the code being defined right now (the KwKwK case)
@@ -132,4 +136,15 @@ void DecodeGifImage(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t 
             if (x == width) nextRow();
         }
     }
+    return false;
+}
+} // namespace
+
+void DecodeGifImage(ByteReader* source, int minCodeSize, BYTE* pixels, uint64_t stride,
+                    int64_t width, int64_t height, bool interlaced) {
+    int blockLeft = 0;
+    if (DecodeCodes(source, minCodeSize, pixels, stride, width, height, interlaced, &blockLeft))
+        return;
+    // Past the rest of the data, so that the block after it can be read.
+    if (SkipBytes(source, uint64_t(blockLeft))) SkipGifSubBlocks(source);
 }

@@ -11,21 +11,21 @@
 
 #include <cstring>
 
-namespace {
 // "GIF", two digits and a letter (the version).
-bool SignatureAccepted(const BYTE* h) {
+bool GifSignatureAccepted(const BYTE* h) {
     return h[0] == 'G' && h[1] == 'I' && h[2] == 'F' && h[3] >= '0' && h[3] <= '9' && h[4] >= '0' &&
            h[4] <= '9' && h[5] >= 'A' && h[5] <= 'z';
 }
 
+namespace {
 // Reads up to count bytes; returns how many the file still held.
 int ReadBytes(ByteReader* source, BYTE* out, int count) {
     return int(NextBytes(source, out, uint64_t(count)));
 }
 
-// Reads entries colours of red, green, blue into a record's table (blue,
-// green, red, 0). Only 256 entries fit a record: the rest is read past.
-bool ReadColorTable(ByteReader* source, long entries, BYTE* table) {
+} // namespace
+
+bool ReadGifColorTable(ByteReader* source, long entries, BYTE* table) {
     for (long i = 0; i < entries; i++) {
         BYTE rgb[3];
         if (ReadBytes(source, rgb, 3) != 3) return false;
@@ -39,16 +39,13 @@ bool ReadColorTable(ByteReader* source, long entries, BYTE* table) {
     return true;
 }
 
-// Entry index of a table of entries colours; black when the table has none there.
-RGBQUAD TableColor(const BYTE* table, long entries, int index) {
+RGBQUAD GifTableColor(const BYTE* table, long entries, int index) {
     RGBQUAD color = {0, 0, 0, 0};
     if (index < entries && index < 256) std::memcpy(&color, table + 4 * index, 4);
     return color;
 }
 
-// Sub-blocks up to the one of size 0, the first of them of size firstSize
-// (its size byte already read); false when the file ends first.
-bool SkipSubBlocksFrom(ByteReader* source, BYTE firstSize) {
+bool SkipGifSubBlocksFrom(ByteReader* source, BYTE firstSize) {
     BYTE size = firstSize, ignored;
     while (size != 0) {
         for (int i = 0; i < size; i++)
@@ -58,17 +55,12 @@ bool SkipSubBlocksFrom(ByteReader* source, BYTE firstSize) {
     return true;
 }
 
-bool SkipSubBlocks(ByteReader* source) {
+bool SkipGifSubBlocks(ByteReader* source) {
     BYTE size;
-    return NextByte(source, &size) && SkipSubBlocksFrom(source, size);
+    return NextByte(source, &size) && SkipGifSubBlocksFrom(source, size);
 }
 
-// An 87a file whose flag says it has no global table is taken to carry one
-// of the four low bits' size all the same (writers of the time left the flag
-// clear), unless the file plainly goes on without one: an image with its own
-// table right after the screen descriptor, and no block where the table would
-// end. The file is left where it was, behind the screen descriptor.
-bool GlobalTableMissing(HFILE file, long start, long entries) {
+bool GifGlobalTableMissing(HFILE file, long start, long entries) {
     BYTE descriptor[10] = {0}, after = 0;
     _llseek(file, start + 13, FILE_BEGIN);
     const bool image = _lread(file, descriptor, sizeof descriptor) == sizeof descriptor &&
@@ -80,6 +72,7 @@ bool GlobalTableMissing(HFILE file, long start, long entries) {
     return image && !block;
 }
 
+namespace {
 ReaderResult Fail(HWND owner, const char* message) {
     ReportError(owner, message);
     return NoPictureReported();
@@ -92,11 +85,11 @@ ReaderResult ReadGif(HFILE file, HWND owner, char* text) {
     _llseek(file, 0, FILE_BEGIN);
     if (_lread(file, head, sizeof head) != sizeof head) return Fail(owner, "File Read Error");
     long start = 0;
-    if (!SignatureAccepted(head)) {
+    if (!GifSignatureAccepted(head)) {
         start = 128;
         // Behind a MacBinary header. A file too short to have one is no GIF either.
         _llseek(file, 128, FILE_BEGIN);
-        if (_lread(file, head, sizeof head) != sizeof head || !SignatureAccepted(head))
+        if (_lread(file, head, sizeof head) != sizeof head || !GifSignatureAccepted(head))
             return Fail(owner, "Unrecognized Bitmap Format");
     }
     char version[4] = {char(head[3]), char(head[4]), char(head[5]), 0};
@@ -108,18 +101,18 @@ ReaderResult ReadGif(HFILE file, HWND owner, char* text) {
     const bool globalPresent = (flags & 0x80) != 0;
     const int globalBits = globalPresent && !version87a ? (flags & 7) + 1 : (flags & 0x0F) + 1;
     const bool globalRead =
-        globalPresent || (version87a && !GlobalTableMissing(file, start, 1L << globalBits));
+        globalPresent || (version87a && !GifGlobalTableMissing(file, start, 1L << globalBits));
     const long globalCount = 1L << globalBits;
     BYTE global[256 * 4] = {0};
 
     BYTE buffer[GIF_READ_BUFFER];
     ByteReader source;
     OpenByteReader(&source, file, buffer, GIF_READ_BUFFER);
-    if (globalRead && !ReadColorTable(&source, globalCount, global))
+    if (globalRead && !ReadGifColorTable(&source, globalCount, global))
         return Fail(owner, "File Read Error");
     g_gif.screenWidth = Le16(head + 6);
     g_gif.screenHeight = Le16(head + 8);
-    g_gif.background = TableColor(global, globalCount, backgroundIndex);
+    g_gif.background = GifTableColor(global, globalCount, backgroundIndex);
 
     for (;;) {
         BYTE kind;
@@ -128,7 +121,7 @@ ReaderResult ReadGif(HFILE file, HWND owner, char* text) {
         if (kind == 0x3B) return NoPictureSilent(); // no frame at all
         if (kind != 0x21) {
             // Not a block we know: taken as sub-blocks, this byte the first size.
-            if (!SkipSubBlocksFrom(&source, kind)) return Fail(owner, "File Read Error");
+            if (!SkipGifSubBlocksFrom(&source, kind)) return Fail(owner, "File Read Error");
             continue;
         }
         BYTE label, size, block[255];
@@ -142,10 +135,10 @@ ReaderResult ReadGif(HFILE file, HWND owner, char* text) {
             g_gif.transparent = (block[0] & 1) != 0;
             if (g_gif.transparent) {
                 g_gif.transparentIndex = block[3];
-                g_gif.transparentColor = TableColor(global, globalCount, block[3]);
+                g_gif.transparentColor = GifTableColor(global, globalCount, block[3]);
             }
         }
-        if (!SkipSubBlocks(&source)) return Fail(owner, "File Read Error");
+        if (!SkipGifSubBlocks(&source)) return Fail(owner, "File Read Error");
     }
 
     BYTE descriptor[9];
@@ -157,7 +150,7 @@ ReaderResult ReadGif(HFILE file, HWND owner, char* text) {
     const bool interlaced = (frameFlags & 0x40) != 0;
     const long localCount = 1L << ((frameFlags & 7) + 1);
     BYTE localTable[256 * 4] = {0};
-    if (local && !ReadColorTable(&source, localCount, localTable))
+    if (local && !ReadGifColorTable(&source, localCount, localTable))
         return Fail(owner, "File Read Error");
     BYTE minCodeSize;
     if (!NextByte(&source, &minCodeSize)) return Fail(owner, "File Read Error");

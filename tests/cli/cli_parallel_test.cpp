@@ -71,11 +71,11 @@ TEST(CliParallel, TheReadmeRecipeOnThisMachine) {
     std::vector<std::string> good = {"pictures/a.pcx", "more/b.pcx", "pictures/old/c d.pcx"};
     std::string list;
     for (size_t i = 0; i < good.size(); i++) {
-        BmpSpec spec;
-        spec.width = int32_t(3 + i);
-        spec.height = 2;
-        spec.pixels = PadRows({Bytes(3 * (3 + i), BYTE(40 * i)), Bytes(3 * (3 + i), 200)});
-        WriteTestFile("recipe/" + good[i], BuildBmp(spec));
+        BmpSpec layout;
+        layout.width = int32_t(3 + i);
+        layout.height = 2;
+        layout.pixels = PadRows({Bytes(3 * (3 + i), BYTE(40 * i)), Bytes(3 * (3 + i), 200)});
+        WriteTestFile("recipe/" + good[i], BuildBmp(layout));
         list += good[i] + "\n";
         if (i == 0) list += "pictures/broken.pcx\n";
     }

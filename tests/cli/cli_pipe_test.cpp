@@ -48,11 +48,11 @@ std::string Text(const std::string& path) {
 
 TEST(CliPipe, StandardInputAndOutputGiveTheBytesOfFiles) {
     mkdir((TestDir() + "/pipe-tmp").c_str(), 0700);
-    BmpSpec spec;
-    spec.width = 5;
-    spec.height = 3;
-    spec.pixels = PadRows({Bytes(15, 0x20), Bytes(15, 0x80), Bytes(15, 0xE0)});
-    const std::string sample = WriteTestFile("pipe-sample.bmp", BuildBmp(spec));
+    BmpSpec layout;
+    layout.width = 5;
+    layout.height = 3;
+    layout.pixels = PadRows({Bytes(15, 0x20), Bytes(15, 0x80), Bytes(15, 0xE0)});
+    const std::string sample = WriteTestFile("pipe-sample.bmp", BuildBmp(layout));
     const std::string cli = ZENDRA_CLI, d = TestDir() + "/";
     std::string err;
     // The references: the same commands between files.
@@ -92,8 +92,8 @@ TEST(CliPipe, RefusalsAndFailures) {
     mkdir((TestDir() + "/pipe-tmp").c_str(), 0700);
     const std::string sample = WriteTestFile("pipe-junk.bin", Bytes(100, 'x'));
     const std::string cli = ZENDRA_CLI, d = TestDir() + "/";
-    BmpSpec spec;
-    const std::string bmp = WriteTestFile("pipe-one.bmp", BuildBmp(spec));
+    BmpSpec layout;
+    const std::string bmp = WriteTestFile("pipe-one.bmp", BuildBmp(layout));
     const struct {
         const char* what;
         std::string line;

@@ -1,6 +1,7 @@
 // libFuzzer target: the WebP reader on arbitrary bytes, called as the loader
 // calls it (by file name), then the lossless writer on the picture that comes
-// out and the reader again on what it wrote, which must give the same pixels.
+// out and the reader again on what it wrote, which must give the same pixels,
+// then another writer of the table.
 //
 // The seed corpus (corpus/fuzz_webp, made by make_corpus_webp.sh) holds small
 // lossy and lossless files from cwebp, with and without alpha, and an
@@ -14,11 +15,6 @@
 #include <cstring>
 
 namespace {
-void RemoveScratch() {
-    std::remove(fuzz::ScratchPath("webp", ".webp").c_str());
-    std::remove(fuzz::ScratchPath("webp-out", ".webp").c_str());
-}
-
 HGLOBAL Read(const std::string& path) {
     static char text[500];
     text[0] = 0;
@@ -51,11 +47,9 @@ void CheckSamePixels(HGLOBAL first, HGLOBAL second) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string input = fuzz::ScratchPath("webp", ".webp");
-    static const std::string output = fuzz::ScratchPath("webp-out", ".webp");
-    static const int cleanup = std::atexit(RemoveScratch);
-    (void)cleanup;
-    SetMessageSink(fuzz::Quiet);
+    const fuzz::ScratchFiles& scratch = fuzz::Scratch("webp", ".webp");
+    const std::string& input = scratch.input;
+    const std::string& output = scratch.output;
     // Pictures of many millions of pixels cost the fuzzer seconds each and
     // take nothing from the reader that small ones do not; the unit tests
     // cover the size limit. libwebp's own header check gives the size.
@@ -78,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckSamePixels(image, again);
         GlobalFree(again);
     }
+    fuzz::RunWriters(image, output, data, size);
     GlobalFree(image);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "cli/pipe.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,39 @@ void SetBinary(FILE* stream) {
     _setmode(_fileno(stream), _O_BINARY);
 #else
     (void)stream;
+#endif
+}
+
+// The temporary files of this process, removed when a signal ends it (Ctrl-C,
+// a pipe closed by the reader): exit handlers do not run then. Fixed storage,
+// since the handler may not allocate.
+const int kMaxTemporaries = 4;
+char g_temporaries[kMaxTemporaries][4096];
+volatile std::sig_atomic_t g_temporaryCount = 0;
+
+extern "C" void RemoveTemporariesAndStop(int signal) {
+    for (int i = 0; i < g_temporaryCount; i++) {
+#ifdef _WIN32
+        DeleteFileA(g_temporaries[i]);
+#else
+        unlink(g_temporaries[i]);
+#endif
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void RemoveOnSignal(const std::string& path) {
+    const int n = g_temporaryCount;
+    if (n >= kMaxTemporaries || path.size() >= sizeof g_temporaries[0]) return;
+    std::memcpy(g_temporaries[n], path.c_str(), path.size() + 1);
+    g_temporaryCount = n + 1;
+    if (n > 0) return;
+    std::signal(SIGINT, RemoveTemporariesAndStop);
+    std::signal(SIGTERM, RemoveTemporariesAndStop);
+#ifndef _WIN32
+    std::signal(SIGHUP, RemoveTemporariesAndStop);
+    std::signal(SIGPIPE, RemoveTemporariesAndStop);
 #endif
 }
 
@@ -39,7 +73,10 @@ std::string MakeTemporaryFile(const char* program) {
 #ifdef _WIN32
     char folder[MAX_PATH + 1], path[MAX_PATH + 1];
     DWORD n = GetTempPathA(sizeof folder, folder);
-    if (n > 0 && n < sizeof folder && GetTempFileNameA(folder, "zen", 0, path) != 0) return path;
+    if (n > 0 && n < sizeof folder && GetTempFileNameA(folder, "zen", 0, path) != 0) {
+        RemoveOnSignal(path);
+        return path;
+    }
     std::fprintf(stderr, "%s: cannot make a temporary file\n", program);
     return "";
 #else
@@ -52,6 +89,7 @@ std::string MakeTemporaryFile(const char* program) {
         return "";
     }
     close(fd);
+    RemoveOnSignal(path);
     return path;
 #endif
 }

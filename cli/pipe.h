@@ -8,7 +8,8 @@
 // The name standing for standard input or output on the command line.
 bool IsStandardStream(const char* path);
 
-// A new empty temporary file; its path, or "" after saying why on stderr.
+// A new empty temporary file; its path, or "" after saying why on stderr. A
+// signal that ends the program (Ctrl-C, a closed pipe) removes it first.
 std::string MakeTemporaryFile(const char* program);
 
 // Copies all of standard input into a new temporary file; its path, or ""

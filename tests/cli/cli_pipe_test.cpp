@@ -10,7 +10,9 @@
 #include <dirent.h>
 #include <string>
 #include <sys/stat.h>
+#include <csignal>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 std::string Q(const std::string& path) {
@@ -31,9 +33,9 @@ int Shell(const std::string& line, std::string* err = nullptr) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-int LeftInTemporaryFolder() {
+int LeftInTemporaryFolder(const std::string& folder = TestDir() + "/pipe-tmp") {
     int count = 0;
-    DIR* d = opendir((TestDir() + "/pipe-tmp").c_str());
+    DIR* d = opendir(folder.c_str());
     while (dirent* e = d ? readdir(d) : nullptr)
         if (e->d_name[0] != '.') count++;
     if (d) closedir(d);
@@ -120,4 +122,38 @@ TEST(CliPipe, RefusalsAndFailures) {
     struct stat st;
     EXPECT_NE(stat((d + "never.bmp").c_str(), &st), 0);
     EXPECT_EQ(LeftInTemporaryFolder(), 0);
+}
+
+// Ctrl-C while standard input is still being kept, and a reader that goes
+// away before the picture is written out: the temporary files go with the
+// program.
+TEST(CliPipe, SignalsLeaveNoTemporaryFile) {
+    const std::string folder = TestDir() + "/pipe-tmp-signal";
+    mkdir(folder.c_str(), 0700);
+    for (int sig : {SIGINT, SIGTERM}) {
+        int in[2];
+        ASSERT_EQ(pipe(in), 0);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            dup2(in[0], 0);
+            close(in[0]);
+            close(in[1]);
+            setenv("TMPDIR", folder.c_str(), 1);
+            execl(ZENDRA_CLI, "zendra-cli", "convert", "--to", "bmp", "-",
+                  (folder + "-out.bmp").c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(in[0]);
+        // Some bytes, and standard input stays open: the program waits for more.
+        ASSERT_EQ(write(in[1], "BM", 2), 2);
+        for (int i = 0; i < 400 && LeftInTemporaryFolder(folder) == 0; i++) usleep(10000);
+        EXPECT_EQ(LeftInTemporaryFolder(folder), 1);
+        kill(pid, sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        close(in[1]);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_EQ(LeftInTemporaryFolder(folder), 0) << "after signal " << sig;
+    }
 }

@@ -50,7 +50,7 @@ WriteResult WriteBitmapBitfields(HGLOBAL image, const char* path, int layout) {
         return WRITE_FAILED;
     }
     WriteBuffer out;
-    bool ok = OpenWriteBuffer(&out, file, stride);
+    bool ok = OpenWriteBuffer(&out, file, stride, imageSize + 66);
 
     BYTE head[66];
     PutBitmapHeaders(head, header, uint32_t(imageSize + 66), 66, BI_BITFIELDS, uint32_t(imageSize));

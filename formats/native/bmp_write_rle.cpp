@@ -148,7 +148,7 @@ WriteResult WriteBitmapRunLength(HGLOBAL image, const char* path) {
     }
     const uint64_t bound = BitmapRowBound(width, compression);
     WriteBuffer out;
-    bool ok = OpenWriteBuffer(&out, file, bound + offset);
+    bool ok = OpenWriteBuffer(&out, file, bound + offset, offset + dataBytes);
 
     // The image-size field holds the size of the coded data, as decoders of
     // compressed bitmaps expect, whatever the record held.

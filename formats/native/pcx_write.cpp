@@ -180,7 +180,9 @@ WriteResult WritePcx(HGLOBAL image, const char* path) {
         return WRITE_FAILED;
     }
     WriteBuffer out;
-    bool ok = OpenWriteBuffer(&out, file, 2 * layout.bytesPerLine * uint64_t(layout.planes) + 1024);
+    const uint64_t lineBound = 2 * layout.bytesPerLine * uint64_t(layout.planes);
+    bool ok =
+        OpenWriteBuffer(&out, file, lineBound + 1024, 128 + uint64_t(height) * lineBound + 769);
     BYTE h[128];
     PutPcxHeader(h, layout, width, height, table);
     ok = ok && PutBytes(&out, h, sizeof h);

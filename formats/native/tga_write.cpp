@@ -92,7 +92,9 @@ WriteResult WriteTarga(HGLOBAL image, const char* path, int runLength) {
     }
     const uint64_t rowBytes = uint64_t(width) * uint64_t(bytes);
     WriteBuffer out;
-    bool ok = OpenWriteBuffer(&out, file, 2 * rowBytes + 1);
+    // Header, colour map and rows, each row at most two bytes a value and one more.
+    bool ok = OpenWriteBuffer(&out, file, 2 * rowBytes + 1,
+                              18 + 768 + uint64_t(height) * (2 * rowBytes + 1));
 
     BYTE h[18];
     std::memset(h, 0, sizeof h);

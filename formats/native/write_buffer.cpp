@@ -14,9 +14,10 @@ bool Flush(WriteBuffer* out) {
 }
 } // namespace
 
-bool OpenWriteBuffer(WriteBuffer* out, FILE* file, uint64_t atLeast) {
+bool OpenWriteBuffer(WriteBuffer* out, FILE* file, uint64_t atLeast, uint64_t wholeFile) {
     out->file = file;
-    out->size = atLeast > kWriteBlock ? atLeast : kWriteBlock;
+    const uint64_t wanted = wholeFile < kWriteBlock ? wholeFile : kWriteBlock;
+    out->size = atLeast > wanted ? atLeast : wanted;
     out->used = 0;
     out->data = nullptr;
     out->block = out->size <= SIZE_T(-1) ? GlobalAlloc(GMEM_MOVEABLE, SIZE_T(out->size)) : nullptr;

@@ -17,8 +17,12 @@ struct WriteBuffer {
 };
 
 // Takes over the stream (closed by CloseWriteBuffer whatever happens) with a
-// block of at least atLeast bytes; false when the block cannot be allocated.
-bool OpenWriteBuffer(WriteBuffer* out, FILE* file, uint64_t atLeast);
+// block of at least atLeast bytes (the largest piece the writer reserves),
+// no larger than the whole file needs (wholeFile, the most the writer can
+// write) unless atLeast is larger, and otherwise up to 1 MiB: a small
+// picture does not pay for a large block. False when the block cannot be
+// allocated.
+bool OpenWriteBuffer(WriteBuffer* out, FILE* file, uint64_t atLeast, uint64_t wholeFile);
 
 // Room for count bytes (at most the block size), flushing first when needed;
 // null after a failure. CommitBytes then counts the bytes used of it.

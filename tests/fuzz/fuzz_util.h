@@ -152,6 +152,19 @@ inline HFILE OpenInput(const char* name, const char* extension, const uint8_t* d
 
 } // namespace fuzz
 
+// The sanitizer's quarantine of freed blocks, 256 MB by default, is
+// recycled by unmapping and poisoning: with a picture allocated and freed for
+// every input that costs the fuzzer a third of its time. 32 MB still holds
+// every block an input frees (the pictures are below the lowered limit), so
+// a use after free is still caught. ASAN_OPTIONS overrides this.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=32";
+}
+#endif
+#endif
+
 // Before the first input: hostile sizes are refused at the lowered limit
 // instead of costing the fuzzer a gigabyte each.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

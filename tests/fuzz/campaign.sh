@@ -7,7 +7,8 @@
 # coverage is merged into the campaign corpus and the corpus minimised.
 # Findings (crashes, timeouts, leaks, memory) are kept as regression inputs in
 # tests/fuzz/regress/TARGET, which the test command replays. Prints per target:
-# inputs run, inputs per second, corpus size, edges covered, findings.
+# inputs run, processor seconds, inputs per second (of wall time and of
+# processor time), corpus size, edges covered, findings.
 # Environment: FUZZ_BUILD (the sanitizer tree, default build/sanitize),
 # FUZZ_TARGETS (names to run instead of all), FUZZ_JOBS.
 set -uo pipefail
@@ -72,7 +73,13 @@ run_target() {
         mv "$dir/findings-seen/"* "$dir/findings/" 2> /dev/null
         rmdir "$dir/findings-seen"
     fi
-    echo "$start $end" > "$dir/times"
+    # The processor time of the runs (this shell's children so far): with more
+    # targets than cores the wall time overstates it.
+    # (times goes to a file: a command substitution would be a new process.)
+    local cpu
+    times > "$dir/cpu"
+    cpu=$(awk 'NR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/); print u[1] * 60 + u[2] + s[1] * 60 + s[2] }' "$dir/cpu")
+    echo "$start $end $cpu" > "$dir/times"
     # Merge and minimise: the smallest set of inputs with all the coverage.
     rm -rf "$dir/merged"
     mkdir -p "$dir/merged"
@@ -106,19 +113,22 @@ for t in "${targets[@]}"; do
 done
 wait
 
-printf '\n%-16s %12s %10s %8s %8s %8s  %s\n' target inputs inputs/s corpus KiB edges findings
+printf '\n%-16s %12s %8s %10s %8s %8s %8s %8s  %s\n' target inputs cpu-s inputs/s per-cpu-s corpus KiB edges \
+    findings
 status=0
 for t in "${targets[@]}"; do
     dir="$work/$t"
     [ -f "$dir/times" ] || continue
     runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$dir/run.log" | awk '{ n += $2 } END { print n + 0 }')
-    read -r start end < "$dir/times"
+    read -r start end cpu < "$dir/times"
     rate=$(awk -v n="$runs" -v s="$start" -v e="$end" 'BEGIN { printf "%d", n / (e - s) }')
+    cpurate=$(awk -v n="$runs" -v c="${cpu:-0}" 'BEGIN { printf "%d", (c > 0 ? n / c : 0) }')
     files=$(find "$dir/corpus" -type f | wc -l)
     kib=$(du -sk "$dir/corpus" | awk '{ print $1 }')
     edges=$(grep -o 'cov: [0-9]*' "$dir/run.log" | tail -1 | awk '{ print $2 }')
     findings=$(find "$dir/findings" -type f | wc -l)
-    printf '%-16s %12s %10s %8s %8s %8s  %s\n' "$t" "$runs" "$rate" "$files" "$kib" "${edges:-?}" "$findings"
+    printf '%-16s %12s %8.0f %10s %8s %8s %8s %8s  %s\n' "$t" "$runs" "${cpu:-0}" "$rate" "$cpurate" "$files" \
+        "$kib" "${edges:-?}" "$findings"
     for f in "$dir/findings/"*; do
         [ -f "$f" ] || continue
         echo "    finding: $f (kept as tests/fuzz/regress/$t/$(basename "$f"))"

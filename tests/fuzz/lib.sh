@@ -8,6 +8,7 @@ fuzz_dictionary() {
     local format=${1#fuzz_}
     case "$format" in
     ani | webp) format=riff ;;
+    gif_frames) format=gif ;;
     esac
     [ -f "$fuzz_dir/dict/$format.dict" ] && echo "$fuzz_dir/dict/$format.dict"
     return 0

@@ -8,9 +8,78 @@
 #include "formats/library/jpeg_error.h"
 #include "formats/library/tiff_format.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include <jerror.h>
+
 namespace {
+// The file as the library's input, as its stdio source reads it, except for a
+// skip past the end (a marker length that runs off the file): the stdio
+// source then refills two bytes of made-up end marker at a time, a call and
+// a read for every two bytes of the length; this one seeks once.
+struct FileSource {
+    jpeg_source_mgr manager; // first, so that the library's pointer is the source's
+    FILE* file;
+    bool started;
+    JOCTET buffer[4096];
+};
+
+boolean FillInput(j_decompress_ptr info) {
+    FileSource* source = reinterpret_cast<FileSource*>(info->src);
+    size_t n = std::fread(source->buffer, 1, sizeof source->buffer, source->file);
+    if (n == 0) {
+        if (!source->started) ERREXIT(info, JERR_INPUT_EMPTY);
+        // A truncated file ends with the end-of-image marker it lacks.
+        WARNMS(info, JWRN_JPEG_EOF);
+        source->buffer[0] = 0xFF;
+        source->buffer[1] = JPEG_EOI;
+        n = 2;
+    }
+    source->manager.next_input_byte = source->buffer;
+    source->manager.bytes_in_buffer = n;
+    source->started = true;
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr info, long count) {
+    FileSource* source = reinterpret_cast<FileSource*>(info->src);
+    if (count <= 0) return;
+    if (size_t(count) <= source->manager.bytes_in_buffer) {
+        source->manager.next_input_byte += count;
+        source->manager.bytes_in_buffer -= size_t(count);
+        return;
+    }
+    long beyond = count - long(source->manager.bytes_in_buffer);
+    source->manager.bytes_in_buffer = 0; // the next read refills
+    if (std::fseek(source->file, beyond, SEEK_CUR) == 0) return;
+    // A stream that cannot seek is read through.
+    while (beyond > 0) {
+        const size_t piece = size_t(std::min(beyond, long(sizeof source->buffer)));
+        if (std::fread(source->buffer, 1, piece, source->file) != piece) break;
+        beyond -= long(piece);
+    }
+}
+
+void InitSource(j_decompress_ptr info) {
+    reinterpret_cast<FileSource*>(info->src)->started = false;
+}
+
+void TermSource(j_decompress_ptr) {}
+
+void UseFileSource(j_decompress_ptr info, FileSource* source, FILE* file) {
+    source->manager.init_source = InitSource;
+    source->manager.fill_input_buffer = FillInput;
+    source->manager.skip_input_data = SkipInput;
+    source->manager.resync_to_restart = jpeg_resync_to_restart;
+    source->manager.term_source = TermSource;
+    source->manager.bytes_in_buffer = 0;
+    source->manager.next_input_byte = nullptr;
+    source->file = file;
+    source->started = false;
+    info->src = &source->manager;
+}
+
 // What a jump back from the library must find to release: kept outside the
 // function that arms setjmp, so that no local is left indeterminate by it.
 struct JpegReadJob {
@@ -22,6 +91,7 @@ struct JpegReadJob {
     int orientation;          // the Exif Orientation value, 0 when there is none
     jpeg_decompress_struct info;
     JpegErrorRecord errors;
+    FileSource source;
 };
 
 const char* ColorSpaceName(J_COLOR_SPACE space) {
@@ -107,7 +177,7 @@ bool Decode(JpegReadJob* job) {
     // Whole-image buffers (progressive and multi-scan files) stay within the
     // limit every picture keeps to.
     info->mem->max_memory_to_use = long(PictureByteLimit());
-    jpeg_stdio_src(info, job->file);
+    UseFileSource(info, &job->source, job->file);
     // APP1 segments are kept for the Exif Orientation tag (at most 64 KiB each).
     jpeg_save_markers(info, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(info, TRUE);

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -43,6 +44,17 @@ ReadResult Read(const Bytes& file, bool withText = true) {
 
 uint32_t Rgb(int r, int g, int b) {
     return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+}
+
+// The file with a marker of the given length inserted after the start
+// marker, of which only present bytes of data are in the file (all of them
+// when present is length - 2).
+Bytes LongMarker(const Bytes& file, int marker, size_t length, size_t present) {
+    Bytes out(file.begin(), file.begin() + 2);
+    out.insert(out.end(), {0xFF, BYTE(marker), BYTE(length >> 8), BYTE(length & 0xFF)});
+    for (size_t i = 0; i < present; i++) out.push_back(BYTE(i * 7));
+    if (present == length - 2) out.insert(out.end(), file.begin() + 2, file.end());
+    return out;
 }
 
 const char kHead[] = "image type: JPEG \nwidth: 24 \nheight: 20 \ncolor components: ";
@@ -273,6 +285,7 @@ TEST(JpegRead, DamagedAndUnsupportedFilesGiveNothing) {
         {"12-bit samples", twelveBits, "untouched"},
         {"bad progressive scan", badScan, "image type: JPEG \nwidth: 24 \nheight: 20 \n"},
         {"five components", jpeg::Make(five), "color components: 5"},
+        {"a marker running past the end", LongMarker(good, 0xEF, 0xFFFF, 40), "untouched"},
     };
     for (const Case& c : cases) {
         RecordMessages messages;
@@ -299,6 +312,33 @@ TEST(JpegRead, DataEndingEarlyStillGivesThePicture) {
         Rgb(jpeg::BlockSample(0, 0, 0), jpeg::BlockSample(0, 0, 1), jpeg::BlockSample(0, 0, 2)),
         3));
     GlobalFree(r.image);
+}
+
+// Markers the reader does not keep are skipped, within the read buffer and
+// far beyond it: the picture is the one without them.
+TEST(JpegRead, SkippedMarkersLeaveThePictureAsItIs) {
+    jpeg::Settings settings;
+    settings.width = 40;
+    settings.height = 30;
+    const Bytes plain = jpeg::Make(settings);
+    ReadResult want = Read(plain, false);
+    ASSERT_NE(want.image, nullptr);
+    const struct {
+        int marker;
+        size_t length;
+    } cases[] = {{0xFE, 20}, {0xFE, 5000}, {0xEF, 0xFFFF}, {0xE3, 4096}};
+    for (const auto& c : cases) {
+        ReadResult got = Read(LongMarker(plain, c.marker, c.length, c.length - 2), false);
+        ASSERT_NE(got.image, nullptr) << c.length;
+        ASSERT_EQ(GlobalSize(got.image), GlobalSize(want.image));
+        EXPECT_EQ(
+            0, std::memcmp(GlobalLock(got.image), GlobalLock(want.image), GlobalSize(want.image)))
+            << "marker " << std::hex << c.marker << " of " << std::dec << c.length << " bytes";
+        GlobalUnlock(got.image);
+        GlobalUnlock(want.image);
+        GlobalFree(got.image);
+    }
+    GlobalFree(want.image);
 }
 
 TEST(JpegRead, NoBlockForThePicture) {

@@ -31,47 +31,16 @@ HGLOBAL Read(const std::string& path) {
     return image;
 }
 
-// The index of pixel (x, y) in a record of 1, 4 or 8 bits, or its colour above.
-uint32_t Raw(BITMAPINFOHEADER* h, int64_t x, int64_t y) {
-    const BYTE* row = ImagePixels(h) + ImageStride(h->biWidth, h->biBitCount) * uint64_t(y);
-    switch (h->biBitCount) {
-    case 1:
-        return (row[x / 8] >> (7 - x % 8)) & 1;
-    case 4:
-        return (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
-    case 8:
-        return row[x];
-    default:
-        return uint32_t(row[3 * x]) | uint32_t(row[3 * x + 1]) << 8 |
-               uint32_t(row[3 * x + 2]) << 16;
-    }
-}
-
-uint32_t Colour(BITMAPINFOHEADER* h, int64_t x, int64_t y) {
-    uint32_t v = Raw(h, x, y);
-    if (h->biBitCount > 8) return v;
-    RGBQUAD c = ImageColorAt(h, v);
-    return uint32_t(c.rgbBlue) | uint32_t(c.rgbGreen) << 8 | uint32_t(c.rgbRed) << 16;
-}
-
-bool GrayTable(BITMAPINFOHEADER* h) {
-    for (int i = 0; i < ImageColorCount(h); i++) {
-        RGBQUAD c = ImageColorAt(h, unsigned(i));
-        if (c.rgbRed != c.rgbGreen || c.rgbRed != c.rgbBlue) return false;
-    }
-    return true;
-}
-
-void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
+FUZZ_UNTRACED void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
     BITMAPINFOHEADER* a = static_cast<BITMAPINFOHEADER*>(GlobalLock(first));
     BITMAPINFOHEADER* b = static_cast<BITMAPINFOHEADER*>(GlobalLock(second));
     if (a->biWidth != b->biWidth || a->biHeight != b->biHeight) std::abort();
-    const bool lossyGray = a->biBitCount == 4 && GrayTable(a);
+    const bool lossyGray = a->biBitCount == 4 && fuzz::GrayTable(a);
     const int colors = a->biBitCount <= 8 ? ImageColorCount(a) : 0;
     for (int64_t y = 0; !lossyGray && y < a->biHeight; y++)
         for (int64_t x = 0; x < a->biWidth; x++) {
-            if (a->biBitCount <= 8 && Raw(a, x, y) >= uint32_t(colors)) continue;
-            if (Colour(a, x, y) != Colour(b, x, y)) std::abort();
+            if (a->biBitCount <= 8 && fuzz::PixelValue(a, x, y) >= uint32_t(colors)) continue;
+            if (fuzz::PixelColour(a, x, y) != fuzz::PixelColour(b, x, y)) std::abort();
         }
     GlobalUnlock(second);
     GlobalUnlock(first);

@@ -24,35 +24,7 @@ HGLOBAL Read(const std::string& path) {
     return image;
 }
 
-uint32_t Colour(BITMAPINFOHEADER* h, int64_t x, int64_t y) {
-    const BYTE* row = ImagePixels(h) + ImageStride(h->biWidth, h->biBitCount) * uint64_t(y);
-    unsigned v = 0;
-    switch (h->biBitCount) {
-    case 1:
-        v = (row[x / 8] >> (7 - x % 8)) & 1;
-        break;
-    case 4:
-        v = (x & 1) ? row[x / 2] & 0x0F : row[x / 2] >> 4;
-        break;
-    case 8:
-        v = row[x];
-        break;
-    default:
-        return 0; // compared byte for byte
-    }
-    RGBQUAD c = ImageColorAt(h, v);
-    return uint32_t(c.rgbBlue) | uint32_t(c.rgbGreen) << 8 | uint32_t(c.rgbRed) << 16;
-}
-
-bool GrayTable(BITMAPINFOHEADER* h) {
-    for (int i = 0; i < ImageColorCount(h); i++) {
-        RGBQUAD c = ImageColorAt(h, unsigned(i));
-        if (c.rgbRed != c.rgbGreen || c.rgbRed != c.rgbBlue) return false;
-    }
-    return true;
-}
-
-void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
+FUZZ_UNTRACED void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
     BITMAPINFOHEADER* a = static_cast<BITMAPINFOHEADER*>(GlobalLock(first));
     BITMAPINFOHEADER* b = static_cast<BITMAPINFOHEADER*>(GlobalLock(second));
     if (a->biWidth != b->biWidth || a->biHeight != b->biHeight) std::abort();
@@ -60,10 +32,10 @@ void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
         if (b->biBitCount != a->biBitCount) std::abort();
         const uint64_t n = ImageStride(a->biWidth, a->biBitCount) * uint64_t(a->biHeight);
         if (std::memcmp(ImagePixels(a), ImagePixels(b), size_t(n)) != 0) std::abort();
-    } else if (!(a->biBitCount == 4 && GrayTable(a))) {
+    } else if (!(a->biBitCount == 4 && fuzz::GrayTable(a))) {
         for (int64_t y = 0; y < a->biHeight; y++)
             for (int64_t x = 0; x < a->biWidth; x++)
-                if (Colour(a, x, y) != Colour(b, x, y)) std::abort();
+                if (fuzz::PixelColour(a, x, y) != fuzz::PixelColour(b, x, y)) std::abort();
     }
     GlobalUnlock(second);
     GlobalUnlock(first);

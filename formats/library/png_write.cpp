@@ -21,9 +21,9 @@ struct PngWriteJob {
     BITMAPINFOHEADER* header; // locked by the caller
     FILE* file;
     int interlace;
-    int depth; // of the file
-    int type;  // PNG colour type
-    int colors;
+    int depth;     // of the file
+    int type;      // PNG colour type
+    int colors;    // entries of the file's palette
     BYTE red[256]; // the red byte of each index, 0 past the table
     BYTE* row;     // converted rows, when the source rows cannot go as they are
     uint64_t rowBytes;
@@ -39,9 +39,22 @@ void ChooseForm(PngWriteJob* job) {
     const BITMAPINFOHEADER* h = job->header;
     const int bits = h->biBitCount;
     const int n = bits <= 8 ? ImageColorCount(h) : 0;
-    job->colors = n;
+    // A pixel may name an entry past the table (a GIF's pixels may): it shows
+    // black, so the palette gets black entries up to it, and two bits are
+    // only used when every index fits them.
+    unsigned highest = 0;
+    if (bits <= 8) {
+        const uint64_t stride = ImageStride(h->biWidth, bits);
+        const BYTE* pixels = ImagePixels(const_cast<BITMAPINFOHEADER*>(h));
+        for (int64_t y = 0; y < h->biHeight; y++)
+            for (int64_t x = 0; x < h->biWidth; x++) {
+                const unsigned i = PixelIndex(pixels + stride * uint64_t(y), bits, uint64_t(x));
+                if (i > highest) highest = i;
+            }
+    }
+    job->colors = n != 0 && int(highest) >= n ? int(highest) + 1 : n;
     job->depth = bits <= 8 ? bits : 8;
-    if (n == 3 || n == 4) job->depth = 2;
+    if ((n == 3 || n == 4) && highest < 4) job->depth = 2;
 
     bool grayTable = n != 0;
     for (int i = 0; i < 256; i++) {
@@ -52,17 +65,10 @@ void ChooseForm(PngWriteJob* job) {
     const BYTE* r = job->red;
     const bool blackAndWhite =
         bits == 1 && grayTable && ((r[0] == 0 && r[1] == 255) || (r[0] == 255 && r[1] == 0));
-    bool fourLevels = bits == 4 && grayTable && n >= 4 && std::abs(r[0] - r[1]) == 64 &&
-                      std::abs(r[1] - r[2]) == 64 && std::abs(r[2] - r[3]) == 64;
-    if (fourLevels && n > 4) {
-        // Two bits hold the picture only when no pixel uses a later entry.
-        const uint64_t stride = ImageStride(h->biWidth, 4);
-        const BYTE* pixels = ImagePixels(const_cast<BITMAPINFOHEADER*>(h));
-        for (int64_t y = 0; fourLevels && y < h->biHeight; y++)
-            for (int64_t x = 0; fourLevels && x < h->biWidth; x++)
-                if (PixelIndex(pixels + stride * uint64_t(y), 4, uint64_t(x)) >= 4)
-                    fourLevels = false;
-    }
+    // Two bits hold the picture only when no pixel uses a later entry.
+    const bool fourLevels = bits == 4 && grayTable && n >= 4 && highest < 4 &&
+                            std::abs(r[0] - r[1]) == 64 && std::abs(r[1] - r[2]) == 64 &&
+                            std::abs(r[2] - r[3]) == 64;
     if (fourLevels) job->depth = 2;
     bool sixteenLevels = bits == 4 && grayTable && n == 16 && !fourLevels;
     for (int i = 1; sixteenLevels && i < 16; i++)

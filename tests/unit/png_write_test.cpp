@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -84,11 +85,24 @@ TEST(PngWrite, FormChosenFromTheColourTable) {
         {"8-bit 200 colours", 8, std::vector<uint32_t>(200, 0x336699), 200, 8, 3, 0},
         {"8-bit 3 colours", 8, {0xFF0000, 0x00FF00, 0x0000FF}, 3, 2, 3, 0},
         {"8-bit 4 grays", 8, Ramp(4, 64), 4, 2, 3, 0},
+        // Pixels naming entries past the table show black: the palette is
+        // padded with black up to them, and two bits are not enough for them.
+        {"1-bit, one entry, both indices used", 1, {0xFF0000}, 2, 1, 3, 0},
+        {"4-bit 2 colours, indices to 15 used", 4, {0xFF0000, 0x00FF00}, 16, 4, 3, 0},
+        {"4-bit 0 64 128 192, indices to 8 used", 4, Ramp(4, 64), 9, 4, 3, 0},
+        {"8-bit 3 colours, indices to 5 used", 8, {0xFF0000, 0x00FF00, 0x0000FF}, 6, 8, 3, 0},
+        {"8-bit 40 grays, indices to 49 used", 8, Ramp(40, 6), 50, 8, 0, 1},
     };
     for (const Case& c : cases) {
         for (int width : {1, 6, 13}) {
             const int height = 5;
             const std::string what = std::string(c.what) + ", width " + std::to_string(width);
+            // One column does not reach the entries past the table.
+            if (width == 1 && c.usedIndices > c.table.size()) continue;
+            uint32_t highest = 0;
+            for (int y = 0; y < height; y++)
+                for (int x = 0; x < width; x++)
+                    highest = std::max(highest, Index(x, y, c.usedIndices));
             HGLOBAL image = RecordOf(width, height, c.bits, c.table,
                                      [&](int x, int y) { return Index(x, y, c.usedIndices); });
             png::Decoded d = Write(image);
@@ -101,8 +115,9 @@ TEST(PngWrite, FormChosenFromTheColourTable) {
             if (c.type == 3) {
                 ASSERT_NE(plte, nullptr) << what;
                 Bytes want;
-                for (uint32_t e : c.table)
-                    for (int s = 16; s >= 0; s -= 8) want.push_back(BYTE(e >> s));
+                for (uint32_t i = 0; i < std::max(uint32_t(c.table.size()), highest + 1); i++)
+                    for (int s = 16; s >= 0; s -= 8)
+                        want.push_back(BYTE((i < c.table.size() ? c.table[i] : 0) >> s));
                 EXPECT_EQ(plte->data, want) << what;
             } else {
                 EXPECT_EQ(plte, nullptr) << what;
@@ -110,7 +125,7 @@ TEST(PngWrite, FormChosenFromTheColourTable) {
             for (int y = 0; y < height; y++)
                 for (int x = 0; x < width; x++) {
                     const uint32_t i = Index(x, y, c.usedIndices);
-                    const uint32_t red = (c.table[i] >> 16) & 0xFF;
+                    const uint32_t red = i < c.table.size() ? (c.table[i] >> 16) & 0xFF : 0;
                     const uint32_t want = c.sample == 0   ? i
                                           : c.sample == 1 ? red
                                           : c.sample == 2 ? red >> 4

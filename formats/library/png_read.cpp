@@ -182,6 +182,11 @@ PngOutcome Decode(PngReadJob* job) {
     else
         png_set_read_fn(png, job, ReadFromMemory);
     png_set_sig_bytes(png, 0);
+    // Chunks the reader has no use for are skipped unread: over its chunk
+    // limit libpng only warns, and would allocate whatever length a hostile
+    // chunk states (two gigabytes for a 150-byte file).
+    static const png_byte kSkipped[] = "sPLT\0iCCP\0tEXt\0zTXt\0iTXt\0pCAL\0sCAL\0hIST\0eXIf";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, int(sizeof kSkipped / 5));
     png_read_info(png, info);
     png_uint_32 width = 0, height = 0;
     int depth = 0, type = 0, interlace = 0;

@@ -5,7 +5,8 @@
 # TARGET/corpus, started from the seed corpus), with its format's
 # dictionary, two targets at a time (FUZZ_JOBS=N for another number). New
 # coverage is merged into the campaign corpus and the corpus minimised.
-# Findings (crashes, timeouts, leaks, memory) are kept as regression inputs in
+# Findings (crashes, timeouts, leaks, memory: over 2 GB in all or 512 MB in one
+# block) are kept as regression inputs in
 # tests/fuzz/regress/TARGET, which the test command replays. Prints per target:
 # inputs run, processor seconds, inputs per second (of wall time and of
 # processor time), corpus size, edges covered, findings.
@@ -54,7 +55,7 @@ run_target() {
     local start end
     start=$(date +%s.%N)
     (cd "$dir" && nice -n 10 "$exe" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-        -max_len=65536 -print_final_stats=1 ${dict:+-dict="$dict"} \
+        -malloc_limit_mb=512 -max_len=65536 -print_final_stats=1 ${dict:+-dict="$dict"} \
         -artifact_prefix="$dir/findings/" corpus > "$dir/run.log" 2>&1)
     # A finding ends the run: go on from the corpus so far until the time is up.
     end=$(date +%s.%N)
@@ -65,7 +66,7 @@ run_target() {
         mkdir -p "$dir/findings-seen"
         mv "$dir/findings/"* "$dir/findings-seen/" 2> /dev/null
         (cd "$dir" && nice -n 10 "$exe" -max_total_time="$left" -timeout=10 -rss_limit_mb=2048 \
-            -max_len=65536 -print_final_stats=1 ${dict:+-dict="$dict"} \
+            -malloc_limit_mb=512 -max_len=65536 -print_final_stats=1 ${dict:+-dict="$dict"} \
             -artifact_prefix="$dir/findings/" corpus >> "$dir/run.log" 2>&1)
         end=$(date +%s.%N)
     done

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -390,6 +391,69 @@ TEST(PngRead, DamagedFilesGiveNothing) {
         EXPECT_TRUE(messages.messages.empty()) << c.what;
         if (r.image) GlobalFree(r.image);
     }
+}
+
+// Chunks the reader has no use for (text, suggested palettes, profiles and
+// the like) are passed over unread: the picture is the one without them. One
+// whose length runs past the end of the file leaves nothing, as any chunk cut
+// short does (the fuzz regression inputs check that no block of that length
+// is asked for).
+TEST(PngRead, ChunksTheReaderDoesNotUseArePassedOver) {
+    std::mt19937 rng(7);
+    png::Parts s;
+    s.width = 6;
+    s.height = 5;
+    s.type = 3;
+    s.palette = RandomPalette(rng, 16);
+    std::vector<std::vector<uint32_t>> values;
+    s.rows = RandomRows(rng, s, &values, 16);
+    const ReadResult want = Read(png::Build(s));
+    ASSERT_NE(want.image, nullptr);
+    auto bytes = [](const std::string& text) { return Bytes(text.begin(), text.end()); };
+    const Chunk chunks[] = {
+        {"tEXt", bytes(std::string("Title\0Zendra", 12))},
+        {"zTXt", bytes(std::string("Comment\0\0\x78\x9c\x01\x02", 12))},
+        {"iTXt", bytes(std::string("Author\0\0\0en\0\0Someone", 20))},
+        {"sPLT", bytes(std::string("fav\0\x08\x01\x02\x03\x04\x05\x06", 11))},
+        {"iCCP", bytes(std::string("sRGB\0\0\x78\x9c\xff", 9))},
+        {"pCAL", Bytes(30, 7)},
+        {"sCAL", bytes(std::string("\x01"
+                                   "1.5\0"
+                                   "2.5",
+                                   8))},
+        {"hIST", Bytes(32, 1)},
+        {"eXIf", bytes(std::string("MM\0*\0\0\0\x08\0\0", 10))},
+    };
+    for (const Chunk& c : chunks) {
+        png::Parts with = s;
+        with.early = {c};
+        RecordMessages messages;
+        ReadResult got = Read(png::Build(with));
+        ASSERT_NE(got.image, nullptr) << c.type;
+        EXPECT_EQ(got.text, want.text) << c.type;
+        ASSERT_EQ(GlobalSize(got.image), GlobalSize(want.image)) << c.type;
+        EXPECT_EQ(
+            0, std::memcmp(GlobalLock(got.image), GlobalLock(want.image), GlobalSize(want.image)))
+            << c.type;
+        GlobalUnlock(got.image);
+        GlobalUnlock(want.image);
+        GlobalFree(got.image);
+        EXPECT_TRUE(messages.messages.empty()) << c.type;
+    }
+    for (const char* type : {"tEXt", "sPLT", "iTXt", "zTXt"}) {
+        png::Parts with = s;
+        with.early = {Chunk{type, bytes("a")}};
+        Bytes file = png::Build(with);
+        const size_t at = 8 + 25; // the length of the chunk after IHDR
+        ASSERT_EQ(std::string(file.begin() + long(at) + 4, file.begin() + long(at) + 8), type);
+        file[at] = 0x7A; // about two gigabytes
+        RecordMessages messages;
+        ReadResult got = Read(file);
+        EXPECT_EQ(got.image, nullptr) << type;
+        EXPECT_TRUE(messages.messages.empty()) << type;
+        if (got.image) GlobalFree(got.image);
+    }
+    GlobalFree(want.image);
 }
 
 TEST(PngRead, NoBlockForThePictureOrTheTwoBitRow) {

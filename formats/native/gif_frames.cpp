@@ -33,12 +33,28 @@ BYTE* ScreenRow(BITMAPINFOHEADER* header, int y) {
 void Fill(HGLOBAL screen, const Area& a, RGBQUAD colour) {
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(screen));
     if (!header) return;
-    for (int y = a.top; y < a.top + a.height; y++) {
-        BYTE* out = ScreenRow(header, y) + 3 * a.left;
-        for (int x = 0; x < a.width; x++, out += 3) {
-            out[0] = colour.rgbBlue;
-            out[1] = colour.rgbGreen;
-            out[2] = colour.rgbRed;
+    if (a.width > 0 && a.height > 0) {
+        // The whole screen is filled at every rewind: whole rows of one grey
+        // are one stretch of memory (padding included); otherwise the first
+        // row is filled pixel by pixel and copied to the others.
+        const uint64_t stride = ImageStride(header->biWidth, 24);
+        BYTE* first = ScreenRow(header, a.top) + 3 * a.left;
+        const bool grey = colour.rgbBlue == colour.rgbGreen && colour.rgbGreen == colour.rgbRed;
+        if (grey && a.left == 0 && a.width == header->biWidth) {
+            std::memset(first - stride * uint64_t(a.height - 1), colour.rgbRed,
+                        size_t(stride * uint64_t(a.height)));
+        } else {
+            BYTE* out = first;
+            for (int x = 0; x < a.width; x++, out += 3) {
+                out[0] = colour.rgbBlue;
+                out[1] = colour.rgbGreen;
+                out[2] = colour.rgbRed;
+            }
+            BYTE* row = first;
+            for (int y = 1; y < a.height; y++) {
+                row -= stride; // rows are stored bottom first
+                std::memcpy(row, first, size_t(3) * size_t(a.width));
+            }
         }
     }
     GlobalUnlock(screen);

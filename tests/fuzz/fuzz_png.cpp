@@ -12,8 +12,6 @@
 
 #include "formats/library/png_format.h"
 
-#include <cstring>
-
 namespace {
 // The record as the loader checks it; PNG records are never 16- or 32-bit.
 void CheckRecord(HGLOBAL image) {
@@ -21,14 +19,6 @@ void CheckRecord(HGLOBAL image) {
     const int bits = static_cast<BITMAPINFOHEADER*>(GlobalLock(image))->biBitCount;
     GlobalUnlock(image);
     if (bits == 16 || bits == 32) std::abort();
-}
-
-HGLOBAL Read(const std::string& path) {
-    static char text[500];
-    text[0] = 0;
-    HGLOBAL image = ReadPng(path.c_str(), nullptr, text, 32).image;
-    if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
-    return image;
 }
 
 FUZZ_UNTRACED void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
@@ -55,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)buffered;
     if (!fuzz::WriteInput(scratch.input, data, size)) return 0;
 
-    HGLOBAL image = Read(scratch.input);
+    HGLOBAL image = fuzz::ReadNamed(ReadPng, scratch.input);
     if (!image) return 0;
     CheckRecord(image);
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
@@ -64,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (pixels <= fuzz::kWriterPixels) {
         for (int interlace = 0; interlace < 2; interlace++) {
             if (WritePng(output.c_str(), image, interlace) != 1) std::abort();
-            HGLOBAL again = Read(output);
+            HGLOBAL again = fuzz::ReadNamed(ReadPng, output);
             if (!again) std::abort();
             CheckRecord(again);
             CheckRoundTrip(image, again);

@@ -16,14 +16,6 @@
 #include <cstring>
 
 namespace {
-HGLOBAL Read(const std::string& path) {
-    static char text[500];
-    text[0] = 0;
-    HGLOBAL image = ReadTiff(path.c_str(), nullptr, text, 32).image;
-    if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
-    return image;
-}
-
 FUZZ_UNTRACED void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
     BITMAPINFOHEADER* a = static_cast<BITMAPINFOHEADER*>(GlobalLock(first));
     BITMAPINFOHEADER* b = static_cast<BITMAPINFOHEADER*>(GlobalLock(second));
@@ -47,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& output = scratch.output;
     if (!fuzz::WriteInput(scratch.input, data, size)) return 0;
 
-    HGLOBAL image = Read(scratch.input);
+    HGLOBAL image = fuzz::ReadNamed(ReadTiff, scratch.input);
     if (!image) return 0;
     fuzz::CheckRecord(image);
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
@@ -60,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int forms[2][2] = {{5, 0}, {32946, 1}};
         const int* form = forms[(fuzz::Hash(data, size) >> 8) & 1];
         if (WriteTiff(output.c_str(), form[0], form[1], image) != 1) std::abort();
-        HGLOBAL again = Read(output);
+        HGLOBAL again = fuzz::ReadNamed(ReadTiff, output);
         if (!again) std::abort();
         fuzz::CheckRecord(again);
         CheckRoundTrip(image, again);

@@ -91,6 +91,16 @@ inline HGLOBAL ReadBuffered(BufferedReader reader, const std::string& path) {
     return image;
 }
 
+// A reader that takes the file's name, called as the loader calls it (a
+// 500-byte File information text that must end inside its buffer).
+inline HGLOBAL ReadNamed(NameReader reader, const std::string& path) {
+    static char text[500];
+    text[0] = 0;
+    HGLOBAL image = reader(path.c_str(), nullptr, text, 32).image;
+    if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
+    return image;
+}
+
 // What the loader would accept, with every byte the record claims in place:
 // the block is one allocation, so its first and last pixel bytes show the
 // sanitizer whether it is as long as the header says (touching every page

@@ -15,14 +15,6 @@
 #include <cstring>
 
 namespace {
-HGLOBAL Read(const std::string& path) {
-    static char text[500];
-    text[0] = 0;
-    HGLOBAL image = ReadWebp(path.c_str(), nullptr, text, 32).image;
-    if (std::memchr(text, 0, sizeof text) == nullptr) std::abort();
-    return image;
-}
-
 // The reader gives 24-bit records only.
 void CheckRecord(HGLOBAL image) {
     fuzz::CheckRecord(image);
@@ -58,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     if (!fuzz::WriteInput(input, data, size)) return 0;
 
-    HGLOBAL image = Read(input);
+    HGLOBAL image = fuzz::ReadNamed(ReadWebp, input);
     if (!image) return 0;
     CheckRecord(image);
     BITMAPINFOHEADER* h = static_cast<BITMAPINFOHEADER*>(GlobalLock(image));
@@ -69,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // bytes, so that a run is repeatable).
     if (pixels <= fuzz::kWriterPixels && fuzz::Hash(data, size) % 4 == 0) {
         if (WriteWebp(output.c_str(), image, 85, 1) != 1) std::abort();
-        HGLOBAL again = Read(output);
+        HGLOBAL again = fuzz::ReadNamed(ReadWebp, output);
         if (!again) std::abort();
         CheckRecord(again);
         CheckSamePixels(image, again);

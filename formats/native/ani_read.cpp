@@ -15,8 +15,10 @@ const int64_t kMaxAnimatedFile = int64_t(64) << 20;
 // The smallest icon file: a header and one directory entry.
 const int64_t kMinIconBytes = 6 + 16;
 
+// Byte by byte: the chunk search asks at every position of the file.
 bool Is(const BYTE* id, const char* name) {
-    return std::memcmp(id, name, 4) == 0;
+    return id[0] == BYTE(name[0]) && id[1] == BYTE(name[1]) && id[2] == BYTE(name[2]) &&
+           id[3] == BYTE(name[3]);
 }
 
 struct Tables {

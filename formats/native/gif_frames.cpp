@@ -119,17 +119,21 @@ void PaintFrame(GifPlayer* p, const BYTE* indices, uint64_t stride, int frameHei
                 int frameLeft, int frameTop) {
     BITMAPINFOHEADER* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(p->screen));
     if (!header) return;
+    // Each index is looked up once a frame, not once a pixel.
+    BYTE colours[256][3];
+    for (int i = 0; i < 256; i++) {
+        const RGBQUAD colour = GifTableColor(table, entries, i);
+        colours[i][0] = colour.rgbBlue;
+        colours[i][1] = colour.rgbGreen;
+        colours[i][2] = colour.rgbRed;
+    }
+    const int skipped = c.transparent ? c.transparentIndex : -1;
     for (int y = a.top; y < a.top + a.height; y++) {
-        const BYTE* in = indices + stride * uint64_t(frameHeight - 1 - (y - frameTop));
-        BYTE* out = ScreenRow(header, y);
-        for (int x = a.left; x < a.left + a.width; x++) {
-            const int index = in[x - frameLeft];
-            if (c.transparent && index == c.transparentIndex) continue;
-            const RGBQUAD colour = GifTableColor(table, entries, index);
-            out[3 * x] = colour.rgbBlue;
-            out[3 * x + 1] = colour.rgbGreen;
-            out[3 * x + 2] = colour.rgbRed;
-        }
+        const BYTE* in =
+            indices + stride * uint64_t(frameHeight - 1 - (y - frameTop)) + (a.left - frameLeft);
+        BYTE* out = ScreenRow(header, y) + 3 * a.left;
+        for (const BYTE* end = in + a.width; in != end; in++, out += 3)
+            if (*in != skipped) std::memcpy(out, colours[*in], 3);
     }
     GlobalUnlock(p->screen);
 }

@@ -168,7 +168,16 @@ void PutRow(const Decode* d, uint32_t y, int p, uint64_t x0, uint64_t n, const B
     switch (d->rule) {
     case RULE_FIRST_SAMPLE: {
         const uint64_t step = d->separate ? 1 : s;
-        if (d->recordBits == 8 && d->f->bits == 8) {
+        const int bits = d->f->bits;
+        if (step == 1 && bits == d->recordBits && bits <= 8 && (x0 * uint64_t(bits)) % 8 == 0) {
+            // The samples are packed as the record packs them: whole bytes
+            // are copied, and only the pixels of a last partial byte one by
+            // one (the row's padding bits stay as they are).
+            const uint64_t whole = n * uint64_t(bits) / 8;
+            std::memcpy(row + x0 * uint64_t(bits) / 8, src, size_t(whole));
+            for (uint64_t i = whole * 8 / uint64_t(bits); i < n; i++)
+                PutPixel(row, bits, x0 + i, SampleAt(src, bits, i));
+        } else if (d->recordBits == 8 && bits == 8) {
             for (uint64_t i = 0; i < n; i++) row[x0 + i] = src[i * step];
         } else {
             for (uint64_t i = 0; i < n; i++)
@@ -181,7 +190,8 @@ void PutRow(const Decode* d, uint32_t y, int p, uint64_t x0, uint64_t n, const B
         BYTE* o = row + out * x0;
         if (d->separate) {
             static const int kOffset[4] = {2, 1, 0, 3};
-            for (uint64_t i = 0; i < n; i++) o[i * out + kOffset[p]] = src[i];
+            o += kOffset[p];
+            for (const BYTE* end = src + n; src != end; src++, o += out) *o = *src;
         } else if (out == 4) {
             for (uint64_t i = 0; i < n; i++, o += 4, src += 4) {
                 o[0] = src[2];

@@ -25,12 +25,16 @@ FUZZ_UNTRACED void CheckRoundTrip(HGLOBAL first, HGLOBAL second) {
     BITMAPINFOHEADER* a = static_cast<BITMAPINFOHEADER*>(GlobalLock(first));
     BITMAPINFOHEADER* b = static_cast<BITMAPINFOHEADER*>(GlobalLock(second));
     if (a->biWidth != b->biWidth || a->biHeight != b->biHeight) std::abort();
+    uint32_t colorsA[256], colorsB[256];
+    fuzz::ColourTable(a, colorsA);
+    fuzz::ColourTable(b, colorsB);
     const bool lossyGray = a->biBitCount == 4 && fuzz::GrayTable(a);
     const int colors = a->biBitCount <= 8 ? ImageColorCount(a) : 0;
     for (int64_t y = 0; !lossyGray && y < a->biHeight; y++)
         for (int64_t x = 0; x < a->biWidth; x++) {
             if (a->biBitCount <= 8 && fuzz::PixelValue(a, x, y) >= uint32_t(colors)) continue;
-            if (fuzz::PixelColour(a, x, y) != fuzz::PixelColour(b, x, y)) std::abort();
+            if (fuzz::PixelColour(a, colorsA, x, y) != fuzz::PixelColour(b, colorsB, x, y))
+                std::abort();
         }
     GlobalUnlock(second);
     GlobalUnlock(first);

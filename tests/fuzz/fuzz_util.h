@@ -145,12 +145,20 @@ FUZZ_UNTRACED inline uint32_t PixelValue(const BITMAPINFOHEADER* h, int64_t x, i
     }
 }
 
-// Its colour, 0xRRGGBB, through the colour table up to 8 bits.
-FUZZ_UNTRACED inline uint32_t PixelColour(const BITMAPINFOHEADER* h, int64_t x, int64_t y) {
+// The colours of a record's table as 0xRRGGBB, all 256 entries (those past
+// the table black, as the program shows them), looked up once a picture.
+FUZZ_UNTRACED inline void ColourTable(const BITMAPINFOHEADER* h, uint32_t colours[256]) {
+    for (unsigned i = 0; i < 256; i++) {
+        const RGBQUAD c = ImageColorAt(h, i);
+        colours[i] = uint32_t(c.rgbBlue) | uint32_t(c.rgbGreen) << 8 | uint32_t(c.rgbRed) << 16;
+    }
+}
+
+// Pixel (x, y) as 0xRRGGBB, through the table's colours up to 8 bits.
+FUZZ_UNTRACED inline uint32_t PixelColour(const BITMAPINFOHEADER* h, const uint32_t colours[256],
+                                          int64_t x, int64_t y) {
     const uint32_t v = PixelValue(h, x, y);
-    if (h->biBitCount > 8) return v;
-    const RGBQUAD c = ImageColorAt(h, v);
-    return uint32_t(c.rgbBlue) | uint32_t(c.rgbGreen) << 8 | uint32_t(c.rgbRed) << 16;
+    return h->biBitCount > 8 ? v : colours[v];
 }
 
 // Whether every entry of the colour table is a grey.

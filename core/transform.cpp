@@ -100,6 +100,26 @@ bool MirrorInPlace(BITMAPINFOHEADER* header, int operation) {
     GlobalFree(scratchBlock);
     return true;
 }
+
+// Swaps the pixels of unit bytes end for end, the size known to the compiler.
+template <size_t unit> void ReverseUnits(BYTE* row, size_t width) {
+    BYTE* a = row;
+    BYTE* b = row + unit * (width - 1);
+    for (; a < b; a += unit, b -= unit) {
+        BYTE t[unit];
+        std::memcpy(t, a, unit);
+        std::memcpy(a, b, unit);
+        std::memcpy(b, t, unit);
+    }
+}
+
+// A byte with its pixels (bits 1 or 4) in the opposite order.
+BYTE ReversedByte(BYTE v, int bits) {
+    if (bits == 4) return BYTE(v << 4 | v >> 4);
+    v = BYTE((v & 0xF0) >> 4 | (v & 0x0F) << 4);
+    v = BYTE((v & 0xCC) >> 2 | (v & 0x33) << 2);
+    return BYTE((v & 0xAA) >> 1 | (v & 0x55) << 1);
+}
 } // namespace
 
 bool TransformPicture(HGLOBAL* picture, int operation, int viewKind, int* orientation) {
@@ -137,38 +157,30 @@ void MirrorRow(BYTE* row, int width, int bitCount, BYTE* scratch) {
     const size_t w = size_t(width);
     switch (bitCount) {
     case 1:
-        for (size_t i = 0; i < w; i++) scratch[i] = BYTE(PixelIndex(row, 1, i));
-        // Each byte is cleared as its first bit is written, so the unused bits
-        // of the last byte end as 0.
-        for (size_t i = 0; i < w; i++) {
-            if (i % 8 == 0) row[i / 8] = 0;
-            row[i / 8] |= BYTE(scratch[w - 1 - i] << (7 - i % 8));
-        }
-        break;
-    case 4:
-        for (size_t i = 0; i < w; i++) scratch[i] = BYTE(PixelIndex(row, 4, i));
-        for (size_t i = 0; i < w; i++) {
-            if (i & 1)
-                row[i / 2] |= scratch[w - 1 - i];
-            else
-                row[i / 2] = BYTE(scratch[w - 1 - i] << 4);
-        }
-        break;
-    case 8:
-    case 16:
-    case 24:
-    case 32: {
-        const size_t unit = size_t(bitCount) / 8;
-        for (size_t i = 0; i < w / 2; i++) {
-            BYTE* a = row + unit * i;
-            BYTE* b = row + unit * (w - 1 - i);
-            for (size_t k = 0; k < unit; k++) {
-                BYTE t = a[k];
-                a[k] = b[k];
-                b[k] = t;
-            }
-        }
+    case 4: {
+        // Whole bytes are taken in the opposite order with their pixels
+        // reversed, which puts the unused bits of the last byte first; the
+        // row is then shifted left over them, so they end as 0. The scratch
+        // row has a byte a pixel, at least one a stored byte.
+        const size_t bytes = (w * size_t(bitCount) + 7) / 8;
+        const unsigned unused = unsigned(bytes * 8 - w * size_t(bitCount));
+        for (size_t i = 0; i < bytes; i++) scratch[i] = ReversedByte(row[bytes - 1 - i], bitCount);
+        for (size_t i = 0; i + 1 < bytes; i++)
+            row[i] = BYTE(scratch[i] << unused | (unused ? scratch[i + 1] >> (8 - unused) : 0));
+        row[bytes - 1] = BYTE(scratch[bytes - 1] << unused);
         break;
     }
+    case 8:
+        ReverseUnits<1>(row, w);
+        break;
+    case 16:
+        ReverseUnits<2>(row, w);
+        break;
+    case 24:
+        ReverseUnits<3>(row, w);
+        break;
+    case 32:
+        ReverseUnits<4>(row, w);
+        break;
     }
 }

@@ -2,6 +2,7 @@
 // orientation word, RestoreOrientation, and the refusals.
 #include "unit/transform_test_util.h"
 
+#include "core/pixels.h"
 #include "core/state.h"
 #include "core/transform.h"
 
@@ -265,6 +266,37 @@ TEST(TransformGeometry, MirrorRowClearsUnusedBits) {
         Bytes scratch(size_t(c.width), 0xEE);
         MirrorRow(row.data(), c.width, c.bits, scratch.data());
         EXPECT_EQ(row, c.expected) << c.width << " pixels of " << c.bits << " bits";
+    }
+}
+
+// Every width up to three words at every depth against mirroring pixel by
+// pixel: each count of unused bits in the last byte, and rows of odd and even
+// length for the byte swaps.
+TEST(TransformGeometry, MirrorRowMatchesPixelByPixel) {
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        for (int width = 1; width <= 96; width++) {
+            const size_t stride = (size_t(width) * size_t(bits) + 31) / 32 * 4;
+            Bytes row(stride);
+            for (size_t i = 0; i < stride; i++) row[i] = BYTE(i * 97 + width * 31 + bits);
+            Bytes expected(stride, 0);
+            if (bits <= 4) {
+                for (int x = 0; x < width; x++)
+                    OrPixelIndex(expected.data(), bits, uint64_t(x),
+                                 PixelIndex(row.data(), bits, uint64_t(width - 1 - x)));
+                // Bytes past the last pixel's byte are padding, left as they were.
+                for (size_t i = (size_t(width) * size_t(bits) + 7) / 8; i < stride; i++)
+                    expected[i] = row[i];
+            } else {
+                const size_t unit = size_t(bits) / 8;
+                expected = row;
+                for (size_t x = 0; x < size_t(width); x++)
+                    for (size_t k = 0; k < unit; k++)
+                        expected[unit * x + k] = row[unit * (size_t(width) - 1 - x) + k];
+            }
+            Bytes scratch(size_t(width), 0xEE);
+            MirrorRow(row.data(), width, bits, scratch.data());
+            EXPECT_EQ(row, expected) << width << " pixels of " << bits << " bits";
+        }
     }
 }
 

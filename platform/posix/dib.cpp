@@ -32,37 +32,53 @@ uint64_t Stride(int64_t width, int bits) {
     return uint64_t((width * bits + 31) / 32) * 4;
 }
 
-// The colour of pixel x of a source row, as 0x00RRGGBB.
-uint32_t SourcePixel(const BITMAPINFO* info, const BYTE* row, int x) {
+uint32_t Rgb(BYTE r, BYTE g, BYTE b) {
+    return uint32_t(r) << 16 | uint32_t(g) << 8 | b;
+}
+
+// The colours of a source of up to 8 bits as 0x00RRGGBB, all 2^bits indices
+// (those past the table black).
+void SourceColours(const BITMAPINFO* info, uint32_t* colours) {
     const BITMAPINFOHEADER& h = info->bmiHeader;
-    auto rgb = [](BYTE r, BYTE g, BYTE b) { return uint32_t(r) << 16 | uint32_t(g) << 8 | b; };
-    switch (h.biBitCount) {
+    const unsigned count = 1u << h.biBitCount;
+    const unsigned entries = h.biClrUsed ? h.biClrUsed : count;
+    for (unsigned i = 0; i < count; i++) {
+        const RGBQUAD& c = info->bmiColors[i < entries ? i : 0];
+        colours[i] = i < entries ? Rgb(c.rgbRed, c.rgbGreen, c.rgbBlue) : 0;
+    }
+}
+
+// A source row of width pixels as 0x00RRGGBB; the depth is looked at once a
+// row, not once a pixel.
+void SourceRow(int bits, const uint32_t* colours, const BYTE* row, int width, uint32_t* out) {
+    switch (bits) {
     case 1:
+        for (int x = 0; x < width; x++) out[x] = colours[(row[x / 8] >> (7 - x % 8)) & 1];
+        break;
     case 4:
-    case 8: {
-        unsigned index;
-        if (h.biBitCount == 1)
-            index = (row[x / 8] >> (7 - x % 8)) & 1;
-        else if (h.biBitCount == 4)
-            index = x % 2 ? row[x / 2] & 0x0F : row[x / 2] >> 4;
-        else
-            index = row[x];
-        unsigned entries = h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount;
-        if (index >= entries) return 0;
-        const RGBQUAD& c = info->bmiColors[index];
-        return rgb(c.rgbRed, c.rgbGreen, c.rgbBlue);
-    }
-    case 16: {
-        unsigned v = row[2 * x] | row[2 * x + 1] << 8;
-        auto widen = [](unsigned five) { return BYTE(five << 3 | five >> 2); };
-        return rgb(widen(v >> 10 & 31), widen(v >> 5 & 31), widen(v & 31));
-    }
+        for (int x = 0; x < width; x++)
+            out[x] = colours[x % 2 ? row[x / 2] & 0x0F : row[x / 2] >> 4];
+        break;
+    case 8:
+        for (int x = 0; x < width; x++) out[x] = colours[row[x]];
+        break;
+    case 16:
+        for (int x = 0; x < width; x++, row += 2) {
+            const unsigned v = row[0] | row[1] << 8;
+            auto widen = [](unsigned five) { return BYTE(five << 3 | five >> 2); };
+            out[x] = Rgb(widen(v >> 10 & 31), widen(v >> 5 & 31), widen(v & 31));
+        }
+        break;
     case 24:
-        return rgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-    case 32:
-        return rgb(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+    case 32: {
+        const int step = bits / 8;
+        for (int x = 0; x < width; x++, row += step) out[x] = Rgb(row[2], row[1], row[0]);
+        break;
     }
-    return 0;
+    default:
+        std::memset(out, 0, sizeof(uint32_t) * size_t(width));
+        break;
+    }
 }
 } // namespace
 
@@ -161,19 +177,20 @@ int StretchDIBits(HDC dc, int x, int y, int width, int height, int sourceX, int 
     if (rop != SRCCOPY && rop != SRCAND && rop != SRCINVERT) return 0;
     const BYTE* source = static_cast<const BYTE*>(bits);
     const uint64_t stride = Stride(h.biWidth, h.biBitCount);
+    uint32_t colours[256] = {0};
+    if (h.biBitCount == 1 || h.biBitCount == 4 || h.biBitCount == 8) SourceColours(info, colours);
+    uint32_t* line = new (std::nothrow) uint32_t[size_t(width)];
+    if (!line) return 0;
     for (int row = 0; row < height; row++) {
-        const BYTE* line = source + stride * uint64_t(row);
         uint32_t* to = b->pixels + size_t(row) * b->width;
-        for (int col = 0; col < width; col++) {
-            uint32_t s = SourcePixel(info, line, col);
-            if (rop == SRCCOPY)
-                to[col] = s;
-            else if (rop == SRCAND)
-                to[col] &= s;
-            else
-                to[col] ^= s;
-        }
+        SourceRow(h.biBitCount, colours, source + stride * uint64_t(row), width,
+                  rop == SRCCOPY ? to : line);
+        if (rop == SRCAND)
+            for (int col = 0; col < width; col++) to[col] &= line[col];
+        else if (rop == SRCINVERT)
+            for (int col = 0; col < width; col++) to[col] ^= line[col];
     }
+    delete[] line;
     return height;
 }
 

@@ -212,8 +212,11 @@ HGLOBAL GreyFromGreyAlpha(HGLOBAL image, bool alpha, HWND owner) {
     for (int64_t y = 0; y < height; y++) {
         const BYTE* in = ImagePixels(header) + uint64_t(y) * from;
         BYTE* out = ImagePixels(target) + uint64_t(y) * to;
-        for (int64_t x = 0; x < width; x++, in += 2)
-            out[x] = alpha ? PngSampleOntoWhite(&white, in[0], in[1]) : in[0];
+        if (alpha)
+            for (int64_t x = 0; x < width; x++, in += 2)
+                out[x] = PngSampleOntoWhite(&white, in[0], in[1]);
+        else
+            for (int64_t x = 0; x < width; x++, in += 2) out[x] = in[0];
     }
     GlobalUnlock(result);
     GlobalUnlock(image);

@@ -158,10 +158,13 @@ void DecodeBitPlanes(ByteReader* source, BYTE* pixels, uint64_t stride, int reco
                     BYTE spread[8];
                     for (int j = 0; j < perByte; j++)
                         spread[j] = BYTE(((value >> (8 - bits * (j + 1))) & mask) << plane);
-                    for (int i = 0; i < n; i++) {
-                        BYTE* e = line + uint64_t(position + i) * uint64_t(perByte);
-                        for (int j = 0; j < perByte; j++) e[j] = BYTE(e[j] + spread[j]);
-                    }
+                    BYTE* e = line + uint64_t(position) * uint64_t(perByte);
+                    if (perByte == 1)
+                        for (int i = 0; i < n; i++) e[i] = BYTE(e[i] + spread[0]);
+                    else
+                        for (BYTE* end = e + uint64_t(n) * uint64_t(perByte); e != end;
+                             e += perByte)
+                            for (int j = 0; j < perByte; j++) e[j] = BYTE(e[j] + spread[j]);
                 }
                 position += n;
                 count -= n;
@@ -173,14 +176,11 @@ void DecodeBitPlanes(ByteReader* source, BYTE* pixels, uint64_t stride, int reco
         }
         // A row cut short by the end of the data keeps what was decoded.
         BYTE* row = pixels + uint64_t(height - 1 - y) * stride;
-        for (int64_t x = 0; x < kept; x++) {
-            if (recordBits == 1) {
-                if (line[x]) row[x / 8] |= BYTE(0x80 >> (x % 8));
-            } else {
-                BYTE nibble = line[x] & 0x0F;
-                row[x / 2] |= (x & 1) ? nibble : BYTE(nibble << 4);
-            }
-        }
+        if (recordBits == 1)
+            for (int64_t x = 0; x < kept; x++) row[x / 8] |= BYTE((line[x] != 0) << (7 - x % 8));
+        else
+            for (int64_t x = 0; x < kept; x++)
+                row[x / 2] |= BYTE((line[x] & 0x0F) << ((x & 1) ? 0 : 4));
     }
 }
 

@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzz::WriteInput(input, data, size)) return 0;
     GifPlayer player;
     if (!OpenGifPlayer(&player, input.c_str())) return 0;
-    // A step may fill the whole screen (a one-frame file rewinds at every
-    // step), 64 steps an input: screens of a quarter of a million pixels at
-    // most, which cover every clipping and disposal case a larger one does.
-    if (uint64_t(player.width) * uint64_t(player.height) > (uint64_t(1) << 18)) {
+    // A step may fill and paint the whole screen, up to 64 steps an input:
+    // screens of 65,536 pixels at most, which cover every clipping and
+    // disposal case a larger one does.
+    if (uint64_t(player.width) * uint64_t(player.height) > (uint64_t(1) << 16)) {
         CloseGifPlayer(&player);
         return 0;
     }
